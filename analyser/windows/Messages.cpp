@@ -1,0 +1,60 @@
+#include "Messages.h"
+
+#include "BanHandle.h"
+#include "Declares.h"
+
+#include <QFile>
+#include <QMessageBox>
+
+namespace Messages {
+namespace {
+Handler& currentHandler() {
+    static Handler handler;
+    return handler;
+}
+} // namespace
+
+void show(QWidget* parent, const QString& title, const QString& text) {
+    if (currentHandler()) {
+        currentHandler()(title, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void setHandler(Handler handler) { currentHandler() = std::move(handler); }
+
+} // namespace Messages
+
+namespace Messages {
+
+QString displayPath(const std::string& path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+void showLoadOutcome(QWidget* parent, const BanHandle::LoadOutcome& outcome) {
+    using Kind = BanHandle::LoadOutcome::Kind;
+    const QString path = displayPath(Declares::BanFilePath);
+    const QString reason = QString::fromLocal8Bit(outcome.reason.c_str());
+    QString text;
+    switch (outcome.kind) {
+    case Kind::Loaded:
+        return;
+    case Kind::NoFileChosen:
+        text = QStringLiteral("No ban file has been chosen yet.\n\nChoose one with \"Select banfile.\" in the main "
+                              "window.");
+        break;
+    case Kind::CannotOpen:
+        text = QStringLiteral("The ban file\n%1\ncannot be opened: %2.\n\nCheck the file, or choose another with "
+                              "\"Select banfile.\" in the main window.")
+                   .arg(path, reason);
+        break;
+    case Kind::TooManyLines:
+        text = QStringLiteral("The ban file\n%1\n%2.").arg(path, reason);
+        break;
+    }
+    show(parent, QStringLiteral("Mirewatch"), text);
+}
+
+} // namespace Messages

@@ -1,0 +1,2 @@
+// placeholder: to be written
+int main() { return 0; }
