@@ -8,9 +8,9 @@
 
 namespace Declares {
 
-constexpr int BanFileSlots = 3000;    // slot 1 holds "Beginning of file"; file line k is in slot k + 1
+constexpr int BanFileSlots = 3000; // slot 1 holds "Beginning of file"; file line k is in slot k + 1
 constexpr int MaxBanFileLines = BanFileSlots - 1;
-constexpr int BanTableRows = 3001;    // 2999 records at most, plus the end marker row
+constexpr int BanTableRows = 3001;                // 2999 records at most, plus the end marker row
 constexpr std::size_t MaxStoredLineLength = 4096; // the parser never reads past column 140
 
 struct BanRecord {

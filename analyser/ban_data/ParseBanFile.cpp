@@ -1,1 +1,140 @@
-// placeholder: to be written
+#include "BanHandle.h"
+#include "Declares.h"
+#include "TextCuts.h"
+
+namespace BanHandle {
+namespace {
+
+using namespace Declares;
+using TextCuts::CharAt;
+using TextCuts::Cut;
+using TextCuts::CutFrom;
+using TextCuts::DigitAt;
+using TextCuts::TextAt;
+
+constexpr int FirstDateColumn = 19;
+constexpr int LastExtractedColumn = 32; // from here on ParseBanEntryLine finds the date itself
+constexpr int LastDateColumn = 40;
+
+bool OldDateAt(const std::string& line, int column) {
+    return TextAt(line, column, "200");
+}
+
+// Years 2000 to 2099.
+bool DateAt(const std::string& line, int column) {
+    return TextAt(line, column, "20") && DigitAt(line, column + 2);
+}
+
+// "200" wins wherever it stands in the searched columns, so every line dated 2000-2009 keeps the
+// column it always had; a later year is looked for only when no "200" is there.
+int FindDate(const std::string& line, int from, int to) {
+    for (auto matches : {OldDateAt, DateAt}) {
+        for (int d = from; d <= to; ++d) {
+            if (matches(line, d)) {
+                return d;
+            }
+        }
+    }
+    return 0;
+}
+
+// The ban number is the run of digits from column 4, five at most.
+std::int16_t ExtraDigitsOf(const std::string& line) {
+    int run = 0;
+    while (run < 5 && DigitAt(line, 4 + run)) {
+        ++run;
+    }
+    return static_cast<std::int16_t>(run > 0 ? run - 1 : 0);
+}
+
+bool IsEntryLine(const std::string& line) {
+    return TextAt(line, 1, "  #") || TextAt(line, 1, "  ^");
+}
+
+void ClearEntryFields() {
+    for (std::string* field : {&EntryStatusMark, &EntryBanId, &EntryAccessLevel, &EntryBannedBy, &EntryDate, &EntryName,
+                               &EntryMid, &EntryDays, &EntryIp, &EntryTail, &EntryAfterDays, &EntryAfterMid}) {
+        field->clear();
+    }
+}
+
+void StoreRecord() {
+    ++BanRecordCount;
+    BanRecordTable[BanRecordCount] = BanRecord{EntryAccessLevel, EntryStatusMark, EntryBanId, EntryBannedBy, EntryDate,
+                                               EntryName,        EntryMid,        EntryDays,  EntryIp};
+}
+
+} // namespace
+
+void ExtractEntryFields(const std::string& line, int d) {
+    const int n = BanIdExtraDigits;
+
+    // The moderator ends two columns before the date; with no room for it, it is empty.
+    EntryBannedBy = d >= n + 19 ? Cut(line, n + 18, d - 19 - n) : std::string();
+    EntryDate = Cut(line, d, 10);
+    EntryTail = Cut(line, d + 11, 90);
+
+    for (int b = 16; b >= 13; --b) {
+        if (CharAt(EntryTail, b, ' ')) {
+            EntryDays = Cut(EntryTail, 12, b - 12);
+            EntryAfterDays = CutFrom(EntryTail, b);
+            break;
+        }
+    }
+
+    for (int p = 11; p <= 22; ++p) {
+        if (TextAt(EntryAfterDays, p, "mid:")) {
+            const int ipLength = p <= 14 ? p - 2 : p - 3;
+            EntryIp = Cut(EntryAfterDays, 1, ipLength);
+            EntryAfterMid = Cut(EntryAfterDays, p + 4, 50);
+            break;
+        }
+    }
+
+    for (int j = 1; j <= 15; ++j) {
+        if (CharAt(EntryAfterMid, j, ' ')) {
+            EntryMid = Cut(EntryAfterMid, 1, j);
+            EntryName = Cut(EntryAfterMid, j + 1, 30);
+            break;
+        }
+    }
+}
+
+void ParseBanEntryLine(int i) {
+    if (i < 1 || i > BanFileSlots) {
+        return;
+    }
+    const std::string& line = BanFileLines[i];
+    const int d = FindDate(line, LastExtractedColumn + 1, LastDateColumn);
+    if (d != 0) {
+        ExtractEntryFields(line, d);
+    }
+}
+
+void ParseBanFile() {
+    BanRecordCount = 1;
+    for (int i = 1; i <= BanFileLineCount; ++i) {
+        const std::string& line = BanFileLines[i];
+        BanIdExtraDigits = ExtraDigitsOf(line);
+        if (!IsEntryLine(line)) {
+            continue;
+        }
+        ClearEntryFields();
+        const int n = BanIdExtraDigits;
+        EntryAccessLevel = Cut(line, n + 13, 1);
+        EntryStatusMark = Cut(line, 3, 1);
+        EntryBanId = Cut(line, 4, n + 1);
+
+        const int d = FindDate(line, FirstDateColumn, LastDateColumn);
+        if (d != 0 && d <= LastExtractedColumn) {
+            ExtractEntryFields(line, d);
+        } else if (d != 0) {
+            ParseBanEntryLine(i);
+        }
+        StoreRecord();
+    }
+    const std::string eof = "EOF";
+    BanRecordTable[BanRecordCount + 1] = BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof};
+}
+
+} // namespace BanHandle

@@ -23,7 +23,9 @@ void show(QWidget* parent, const QString& title, const QString& text) {
     box.exec();
 }
 
-void setHandler(Handler handler) { currentHandler() = std::move(handler); }
+void setHandler(Handler handler) {
+    currentHandler() = std::move(handler);
+}
 
 } // namespace Messages
 
