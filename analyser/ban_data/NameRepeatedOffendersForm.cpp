@@ -1,1 +1,33 @@
-// placeholder: to be written
+#include "NameRepeatedOffendersForm.h"
+
+#include "BanHandle.h"
+#include "Messages.h"
+#include "Text1252.h"
+
+#include <QListWidget>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include <string>
+#include <vector>
+
+NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
+    setObjectName(QStringLiteral("NameRepeatedOffendersForm"));
+    setWindowTitle(QStringLiteral("Players banned for the second time is listed below"));
+
+    auto* list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("LST_NAMEREPOFF"));
+    list->setUniformItemSizes(true);
+    auto* window = new QVBoxLayout(this);
+    window->addWidget(list);
+    resize(480, 520);
+
+    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    const std::vector<std::string> lines = BanHandle::FindRepeatedOffendersByName();
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) {
+        items.append(Text1252::decode(line));
+    }
+    list->addItems(items);
+}

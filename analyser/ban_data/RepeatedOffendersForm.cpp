@@ -1,1 +1,45 @@
-// placeholder: to be written
+#include "RepeatedOffendersForm.h"
+
+#include "BanHandle.h"
+#include "Messages.h"
+#include "Text1252.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include <string>
+#include <vector>
+
+RepeatedOffendersForm::RepeatedOffendersForm() {
+    setObjectName(QStringLiteral("RepeatedOffendersForm"));
+    setWindowTitle(QStringLiteral("Show repeated offenders by MID"));
+
+    auto* list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("RepeatedOffendersList"));
+    list->setUniformItemSizes(true);
+
+    auto* notice = new QGroupBox(QStringLiteral("Notice"), this);
+    auto* noticeBox = new QVBoxLayout(notice);
+    auto* noticeText = new QLabel(QStringLiteral("This function does not find players banned under the same nick, "
+                                                 "only alias names used by the same computer."),
+                                  notice);
+    noticeText->setWordWrap(true);
+    noticeBox->addWidget(noticeText);
+
+    auto* window = new QVBoxLayout(this);
+    window->addWidget(list, 1);
+    window->addWidget(notice);
+    resize(900, 520);
+
+    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    const std::vector<std::string> lines = BanHandle::FindRepeatedOffendersByMid();
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) {
+        items.append(Text1252::decode(line));
+    }
+    list->addItems(items);
+}
