@@ -1,1 +1,210 @@
-// placeholder: to be written
+#include "BanPathForm.h"
+
+#include "API.h"
+#include "Declares.h"
+#include "Messages.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QSet>
+#include <QStorageInfo>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Select ban file to examine");
+
+// Kernel and runtime file systems hold no ban files; offering them would only clutter the list.
+bool isPseudoVolume(const QStorageInfo& volume) {
+    static const QSet<QByteArray> pseudoTypes = {
+        "proc",     "sysfs",      "devpts",    "devtmpfs",        "cgroup",      "cgroup2",
+        "mqueue",   "debugfs",    "tracefs",   "securityfs",      "pstore",      "bpf",
+        "configfs", "fusectl",    "hugetlbfs", "autofs",          "binfmt_misc", "nsfs",
+        "efivarfs", "rpc_pipefs", "selinuxfs", "fuse.gvfsd-fuse", "fuse.portal", "squashfs",
+    };
+    if (pseudoTypes.contains(volume.fileSystemType())) {
+        return true;
+    }
+    const QString root = volume.rootPath();
+    for (const char* prefix : {"/proc", "/sys", "/dev", "/run"}) {
+        const QString p = QString::fromLatin1(prefix);
+        if (root == p || root.startsWith(p + QLatin1Char('/'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isUnder(const QString& path, const QString& root) {
+    return root == QLatin1String("/") || path == root || path.startsWith(root + QLatin1Char('/'));
+}
+
+} // namespace
+
+QStringList BanPathForm::mountedDrives() {
+    QStringList drives;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        // Bind-mounted single files (common in containers) are no drives.
+        if (!volume.isValid() || !volume.isReady() || isPseudoVolume(volume) || !QFileInfo(volume.rootPath()).isDir()) {
+            continue;
+        }
+        drives.append(volume.rootPath());
+    }
+    drives.append(QStringLiteral("/"));
+    drives.append(QStorageInfo(QDir::homePath()).rootPath());
+    drives.append(QStorageInfo(QDir::currentPath()).rootPath());
+    drives.removeAll(QString());
+    drives.removeDuplicates();
+    std::sort(drives.begin(), drives.end(), [](const QString& a, const QString& b) {
+        if ((a == QLatin1String("/")) != (b == QLatin1String("/"))) {
+            return a == QLatin1String("/");
+        }
+        return a < b;
+    });
+    return drives;
+}
+
+BanPathForm::BanPathForm() {
+    setObjectName(QStringLiteral("BanPathForm"));
+    setWindowTitle(kTitle);
+    resize(760, 420);
+
+    banDrive_ = new QComboBox(this);
+    banDrive_->setObjectName(QStringLiteral("BanDrive"));
+    banDrive_->setMinimumWidth(150);
+    banDrive_->addItems(mountedDrives());
+
+    banPath_ = new QListWidget(this);
+    banPath_->setObjectName(QStringLiteral("BanPath"));
+    banPath_->setToolTip(QStringLiteral("Double-click a directory to open it; \"..\" goes up."));
+
+    chooseBanFileName_ = new QListWidget(this);
+    chooseBanFileName_->setObjectName(QStringLiteral("ChooseBanFileName"));
+    chooseBanFileName_->setToolTip(QStringLiteral("Click the ban file to use it."));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Drive:"), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Directory:"), this), 0, 1);
+    layout->addWidget(new QLabel(QStringLiteral("File:"), this), 0, 2);
+    layout->addWidget(banDrive_, 1, 0, Qt::AlignTop);
+    layout->addWidget(banPath_, 1, 1);
+    layout->addWidget(chooseBanFileName_, 1, 2);
+    layout->setColumnStretch(1, 3);
+    layout->setColumnStretch(2, 3);
+    layout->setRowStretch(1, 1);
+
+    // Every opening starts at the process's current directory, not at the chosen ban file.
+    if (!showDirectory(QDir::currentPath())) {
+        showDirectory(QStringLiteral("/"));
+    }
+
+    connect(banDrive_, &QComboBox::currentIndexChanged, this, &BanPathForm::driveChanged);
+    connect(banPath_, &QListWidget::itemActivated, this, &BanPathForm::directoryActivated);
+    connect(chooseBanFileName_, &QListWidget::itemClicked, this, &BanPathForm::storeBanFile);
+}
+
+void BanPathForm::driveChanged(int index) {
+    if (index < 0 || index == driveIndex_) {
+        return;
+    }
+    const QString root = banDrive_->itemText(index);
+    // Each drive keeps the directory last shown on it, as a drive's current directory.
+    const QString remembered = lastDirectoryOnDrive_.value(root, root);
+    if (showDirectory(remembered) || showDirectory(root)) {
+        return;
+    }
+    Messages::show(this, kTitle,
+                   QStringLiteral("The drive %1 cannot be read. It may have been removed or may not be ready.\n\n"
+                                  "The previous drive stays selected.")
+                       .arg(root));
+    const QSignalBlocker blocker(banDrive_);
+    banDrive_->setCurrentIndex(driveIndex_);
+}
+
+void BanPathForm::directoryActivated(QListWidgetItem* item) {
+    if (!item) {
+        return;
+    }
+    const QString target = item->data(Qt::UserRole).toString();
+    if (!showDirectory(target)) {
+        Messages::show(this, kTitle, QStringLiteral("The directory %1 cannot be read.").arg(target));
+    }
+}
+
+bool BanPathForm::showDirectory(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isDir() || !info.isReadable() || !info.isExecutable()) {
+        return false;
+    }
+    QDir dir(info.absoluteFilePath());
+    path_ = QDir::cleanPath(dir.absolutePath());
+    dir.setPath(path_);
+
+    // The drive shown is the longest drive root that holds the path.
+    int drive = -1;
+    for (int i = 0; i < banDrive_->count(); ++i) {
+        const QString root = banDrive_->itemText(i);
+        if (isUnder(path_, root) && (drive < 0 || root.size() > banDrive_->itemText(drive).size())) {
+            drive = i;
+        }
+    }
+    if (drive >= 0) {
+        const QSignalBlocker blocker(banDrive_);
+        banDrive_->setCurrentIndex(drive);
+        driveIndex_ = drive;
+        lastDirectoryOnDrive_.insert(banDrive_->itemText(drive), path_);
+    }
+
+    const QIcon folderOpen = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
+    banPath_->clear();
+    auto* current = new QListWidgetItem(folderOpen, path_, banPath_);
+    current->setData(Qt::UserRole, path_);
+    QFont bold = current->font();
+    bold.setBold(true);
+    current->setFont(bold);
+    if (!dir.isRoot()) {
+        auto* up = new QListWidgetItem(folder, QStringLiteral(".."), banPath_);
+        up->setData(Qt::UserRole, QFileInfo(path_).absolutePath());
+    }
+    const QStringList subdirectories =
+        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QString& name : subdirectories) {
+        auto* item = new QListWidgetItem(folder, name, banPath_);
+        item->setData(Qt::UserRole, dir.filePath(name));
+    }
+
+    chooseBanFileName_->clear();
+    chooseBanFileName_->addItems(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+    return true;
+}
+
+void BanPathForm::storeBanFile(QListWidgetItem* item) {
+    if (!item) {
+        return;
+    }
+    // The separator always goes in, also after the root; the doubled one there is harmless.
+    const QString composed = path_ + QLatin1Char('/') + item->text();
+    const QByteArray bytes = QFile::encodeName(composed);
+    Declares::BanFilePath.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+
+    const API::WriteOutcome outcome =
+        API::WriteConfigValue(API::BanFileSection, API::BanFileKey, Declares::BanFilePath);
+    const QString title = QStringLiteral("Ban file path");
+    if (outcome.stored) {
+        Messages::show(this, title, QStringLiteral("File path to ban file set"));
+        return;
+    }
+    Messages::show(
+        this, title,
+        QStringLiteral("File path to ban file set for this run only.\n\nIt could not be saved in %1: %2")
+            .arg(Messages::displayPath(API::ConfigFilePath()), QString::fromLocal8Bit(outcome.reason.c_str())));
+}

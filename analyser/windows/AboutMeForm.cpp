@@ -1,1 +1,40 @@
-// placeholder: to be written
+#include "AboutMeForm.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QVBoxLayout>
+
+AboutMeForm::AboutMeForm() {
+    setObjectName(QStringLiteral("AboutMeForm"));
+    setWindowTitle(QStringLiteral("About"));
+
+    const QString texts[] = {
+        QStringLiteral("Mirewatch, the ban log analyser, was written for the moderators of this zone. Questions "
+                       "and reports go to the zone's staff."),
+        QStringLiteral("It offers a wide variety of options, like checking up on individual bans, searching after "
+                       "bans made by a spesific moderator, IP and MID search and a has a very unique search "
+                       "algorithm which effectively finds any repeated offender within your zone."),
+        QStringLiteral("It has one requirement : That you have BanG access level 2."),
+        QStringLiteral("If you do not have access to this level, ask one of the sysops to get the file for you. ( "
+                       "instructions on how to do this is found in the Readme! file."),
+    };
+
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->setSpacing(12);
+    int number = 1;
+    for (const QString& text : texts) {
+        auto* label = new QLabel(text, frame);
+        label->setObjectName(QStringLiteral("Label%1").arg(number++));
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        frameLayout->addWidget(label);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    setMinimumWidth(480);
+}

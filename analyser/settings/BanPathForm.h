@@ -1,0 +1,35 @@
+// Chooses the ban file by drive, directory and file; the choice is used at once and kept in Config.ini.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+
+class BanPathForm : public QWidget {
+    Q_OBJECT
+public:
+    BanPathForm();
+
+    // The directory that BanPath shows, as the file system spells it ("/" at the root).
+    QString currentPath() const { return path_; }
+
+    // The mounted volumes offered in BanDrive: "/" first, pseudo file systems left out.
+    static QStringList mountedDrives();
+
+private:
+    void driveChanged(int index);
+    void directoryActivated(QListWidgetItem* item);
+    bool showDirectory(const QString& path);
+    void storeBanFile(QListWidgetItem* item);
+
+    QComboBox* banDrive_ = nullptr;
+    QListWidget* banPath_ = nullptr;
+    QListWidget* chooseBanFileName_ = nullptr;
+    QString path_;
+    int driveIndex_ = -1;
+    QHash<QString, QString> lastDirectoryOnDrive_;
+};
