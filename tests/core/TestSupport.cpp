@@ -1,1 +1,79 @@
-// placeholder: to be written
+#include "TestSupport.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace testing_support {
+
+std::filesystem::path TempDir() {
+    static const std::filesystem::path dir = [] {
+        auto path = std::filesystem::temp_directory_path() / ("mirewatch-core-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(path);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(
+                std::filesystem::temp_directory_path() / ("mirewatch-core-" + std::to_string(::getpid())), ignored);
+        });
+        return path;
+    }();
+    return dir;
+}
+
+std::filesystem::path WriteFile(const std::string& bytes, const std::string& name) {
+    const auto path = TempDir() / name;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    return path;
+}
+
+BanHandle::LoadOutcome LoadBytes(const std::string& bytes) {
+    Declares::BanFilePath = WriteFile(bytes).string();
+    return BanHandle::LoadBanFile();
+}
+
+std::string CrLf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+std::string Entry::line() const {
+    std::string text = std::string("  ") + mark + id + "xxxxxxxx" + level + "yyyy" + moderator;
+    if (dateColumn > 0) {
+        text.resize(static_cast<std::size_t>(std::max(dateColumn - 2, 0)), ' ');
+    }
+    text += ' ';
+    text += date + " " + between + days + " " + ip + (ip.size() >= 12 ? "  " : " ") + "mid:" + mid + " " + name;
+    return text;
+}
+
+void SetRecords(const std::vector<Declares::BanRecord>& records) {
+    Declares::BanRecordCount = 1;
+    for (const auto& record : records) {
+        Declares::BanRecordTable[++Declares::BanRecordCount] = record;
+    }
+    const std::string eof = "EOF";
+    Declares::BanRecordTable[Declares::BanRecordCount + 1] = {eof, eof, eof, eof, eof, eof, eof, eof, eof};
+}
+
+Declares::BanRecord Record(const std::string& name, const std::string& mid) {
+    Declares::BanRecord record;
+    record.AccessLevel = "2";
+    record.StatusMark = "#";
+    record.Id = "1";
+    record.By = "Mod";
+    record.Date = "2004-01-01";
+    record.Name = name;
+    record.Mid = mid;
+    record.Days = "30";
+    record.Ip = " 1.2.3.4";
+    return record;
+}
+
+} // namespace testing_support

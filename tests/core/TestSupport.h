@@ -1,0 +1,59 @@
+// Shared by the core tests: temporary ban files and entry lines in the layout the parser reads.
+#pragma once
+
+#include "BanHandle.h"
+#include "Declares.h"
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A directory of its own for each test, removed at the end of the process.
+std::filesystem::path TempDir();
+
+// Writes bytes as given into a fresh file in TempDir().
+std::filesystem::path WriteFile(const std::string& bytes, const std::string& name = "bans.txt");
+
+// Writes the bytes, points BanFilePath at them and loads.
+BanHandle::LoadOutcome LoadBytes(const std::string& bytes);
+
+// Joins lines with CR LF, as the game client writes its logs.
+std::string CrLf(const std::vector<std::string>& lines);
+
+// One ban entry line. The moderator is padded so that the date begins at dateColumn (0: right
+// after the moderator and one separator); the IP is followed by one separator, or two when it is
+// 12 characters or longer, so that every field is cut back exactly as given.
+struct Entry {
+    char mark = '#';
+    std::string id = "12";
+    char level = '2';
+    std::string moderator = "Moderator";
+    int dateColumn = 0;
+    std::string date = "2004-05-12";
+    std::string between = "14:22:11   "; // the 11 characters the parser does not interpret
+    std::string days = "30";
+    std::string ip = "10.0.0.1";
+    std::string mid = "12345678";
+    std::string name = "Player";
+
+    std::string line() const;
+};
+
+// Fills the table as a parse would: records in rows 2.., end marker after them.
+void SetRecords(const std::vector<Declares::BanRecord>& records);
+
+Declares::BanRecord Record(const std::string& name, const std::string& mid);
+
+} // namespace testing_support
+
+namespace Declares {
+// Readable failures: the nine cells, quoted.
+inline void PrintTo(const BanRecord& r, std::ostream* os) {
+    *os << "{AccessLevel \"" << r.AccessLevel << "\", StatusMark \"" << r.StatusMark << "\", Id \"" << r.Id
+        << "\", By \"" << r.By << "\", Date \"" << r.Date << "\", Name \"" << r.Name << "\", Mid \"" << r.Mid
+        << "\", Days \"" << r.Days << "\", Ip \"" << r.Ip << "\"}";
+}
+} // namespace Declares
