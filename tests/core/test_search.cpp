@@ -1,1 +1,106 @@
-// placeholder: to be written
+// Matching rules of the record search, per mode.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+using BanHandle::SearchBanTable;
+using Declares::BanRecord;
+using Mode = Declares::SearchModeKind;
+
+namespace {
+
+BanRecord Row(const std::string& id, const std::string& by, const std::string& name, const std::string& mid,
+              const std::string& ip, const std::string& mark = "#") {
+    return BanRecord{"2", mark, id, by, "2004-05-12", name, mid, "30", ip};
+}
+
+class Search : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetRecords({
+            Row("123", "  Sheriff   ", "BoB", "1111 ", "   10.0.0.1", "#"),
+            Row("12", "sheriff", "bob", " 1111", " 10.0.0.2", "^"),
+            Row("7", "Deputy", "\xC9lise", "2222 ", " 10.0.0.1", "?"),
+            Row("", "", "", "", "", "#"),
+        });
+    }
+
+    // The ban numbers of the matches, in list order.
+    static std::vector<std::string> Ids(Mode mode, const std::string& query) {
+        Declares::SearchMode = mode;
+        std::vector<std::string> ids;
+        for (const auto& match : SearchBanTable(query)) {
+            ids.push_back(match.Id);
+        }
+        return ids;
+    }
+};
+
+TEST_F(Search, MatchingRulesPerMode) {
+    struct Case {
+        Mode mode;
+        std::string query;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {Mode::None, "bob", {}},
+        // IP: stored leading blanks are ignored, the query is taken as typed.
+        {Mode::IP, "10.0.0.1", {"123", "7"}},
+        {Mode::IP, " 10.0.0.1", {}},
+        {Mode::IP, "10.0.0.2 ", {}},
+        // MID: stored blanks on both sides are ignored, the query as typed.
+        {Mode::MID, "1111", {"123", "12"}},
+        {Mode::MID, "1111 ", {}},
+        // Nick: both sides lower-cased, nothing trimmed.
+        {Mode::Nick, "bob", {"123", "12"}},
+        {Mode::Nick, "BOB", {"123", "12"}},
+        {Mode::Nick, "bob ", {}},
+        {Mode::Nick, "\xE9lise", {"7"}},
+        {Mode::Nick, "\xC9LISE", {"7"}},
+        // BanID: the stored number exactly; the query lower-cased.
+        {Mode::BanID, "12", {"12"}},
+        {Mode::BanID, "1", {}},
+        // Moderator: stored name lower-cased and trimmed, the query lower-cased but not trimmed.
+        {Mode::Moderator, "SHERIFF", {"123", "12"}},
+        {Mode::Moderator, "sheriff ", {}},
+        {Mode::Moderator, " sheriff", {}},
+        // An empty query finds the empty record but never row 1.
+        {Mode::Nick, "", {""}},
+        {Mode::IP, "", {""}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Ids(c.mode, c.query), c.ids) << static_cast<int>(c.mode) << " '" << c.query << "'";
+    }
+}
+
+TEST_F(Search, StatusTextsAndFieldOrder) {
+    Declares::SearchMode = Mode::IP;
+    auto matches = SearchBanTable("10.0.0.1");
+    ASSERT_EQ(matches.size(), 2u);
+    EXPECT_EQ(matches[0], (BanHandle::SearchMatch{"BoB", "30", "   10.0.0.1", "2004-05-12", "  Sheriff   ", "2", "123",
+                                                  "Still valid"}));
+    EXPECT_EQ(matches[1].Status, "Unknown Error");
+
+    Declares::SearchMode = Mode::MID;
+    EXPECT_EQ(SearchBanTable("2222").at(0).Status, "Unknown Error - 117");
+    Declares::SearchMode = Mode::Nick;
+    EXPECT_EQ(SearchBanTable("bob").at(1).Status, "Expired");
+}
+
+TEST_F(Search, StopsAtTheLastRecord) {
+    // Rows past the end marker are leftovers of a longer load.
+    Declares::BanRecordTable[7] = Row("999", "x", "bob", "1", "1");
+    Declares::SearchMode = Mode::Nick;
+    EXPECT_EQ(SearchBanTable("bob").size(), 2u);
+    SetRecords({});
+    Declares::SearchMode = Mode::Nick;
+    EXPECT_TRUE(SearchBanTable("").empty());
+}
+
+TEST(LowerCase, LatinAndWindows1252Capitals) {
+    EXPECT_EQ(BanHandle::LowerCase("AZaz09[@"), "azaz09[@");
+    // À..Þ except ×, and Š Œ Ž Ÿ.
+    EXPECT_EQ(BanHandle::LowerCase("\xC0\xDE\xD7\x8A\x8C\x8E\x9F\xDF\xFF"), "\xE0\xFE\xD7\x9A\x9C\x9E\xFF\xDF\xFF");
+}
+
+} // namespace
