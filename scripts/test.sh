@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds everything and runs every test, then runs the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers.
+#   scripts/test.sh            everything
+#   FUZZ_SECONDS=600 scripts/test.sh   longer fuzzing runs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-2}
+fuzz_seconds=${FUZZ_SECONDS:-30}
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "Packages"
+scripts/setup.sh
+
+step "Sample ban logs are what the generator makes"
+python3 scripts/make_samples.py --check
+
+run_suite() {
+    local dir=$1
+    # Tests that need a real X server run under a private Xvfb with a window manager.
+    (cd "$dir" && ctest --output-on-failure -j"$jobs" -LE x11)
+    (cd "$dir" && "$root/scripts/with-x11.sh" ctest --output-on-failure -L x11)
+}
+
+step "Build (g++, warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_WERROR=ON
+cmake --build build -j"$jobs"
+
+step "Tests"
+run_suite build
+
+step "Build with AddressSanitizer and UndefinedBehaviorSanitizer (clang)"
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_WERROR=ON \
+    -DMW_SANITIZE=ON -DMW_FUZZ=ON -DMW_BENCH=OFF
+cmake --build build-asan -j"$jobs"
+
+step "Tests under the sanitizers"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build-asan
+
+step "Fuzzing, ${fuzz_seconds} s per target"
+for target in banfile settings; do
+    corpus=$(mktemp -d)
+    cp examples/*.txt "$corpus/" 2>/dev/null || true
+    [ -d "fuzz/corpus/$target" ] && cp "fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true
+    echo "fuzz_$target"
+    "build-asan/fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 \
+        "$corpus" 2>&1 | tail -n 12
+    rm -rf "$corpus"
+done
+
+step "All tests passed"
