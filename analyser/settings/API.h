@@ -16,10 +16,13 @@ struct WriteOutcome {
 // The value of key in section of Config.ini; empty when the file, the section or the key is missing.
 std::string ReadConfigValue(const std::string& section, const std::string& key);
 
-// Stores value under key in section of Config.ini, keeping every other line of the file.
+// Stores value under key in section of Config.ini, keeping every other line of the file. The file is replaced
+// atomically; on failure it is left as it was and the outcome says why. A value or name holding a line break (or
+// a key that would read as a comment or header) is refused rather than written where it would not read back.
 WriteOutcome WriteConfigValue(const std::string& section, const std::string& key, const std::string& value);
 
-// The full path of Config.ini: the running program's directory and the file name.
+// The full path of Config.ini: the running program's directory and the file name; empty when the program's
+// directory cannot be found.
 std::string ConfigFilePath();
 
 } // namespace API

@@ -1,1 +1,382 @@
-// placeholder: to be written
+#include "ProfileFile.h"
+
+#include <cstddef>
+#include <vector>
+
+#ifndef _WIN32
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace API {
+namespace {
+
+// Ctrl-Z counts as blank: old DOS editors left it at the end of a file.
+constexpr std::string_view Blanks = " \t\v\f\x1a";
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view NewLine = "\r\n";
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of the content: its text is [begin, end), its line break [end, next).
+struct Line {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t next;
+};
+
+std::vector<Line> SplitLines(std::string_view content) {
+    std::vector<Line> lines;
+    std::size_t pos = content.starts_with(Utf8Bom) ? Utf8Bom.size() : 0;
+    while (pos < content.size()) {
+        const auto end = content.find_first_of(NewLine, pos);
+        if (end == std::string_view::npos) {
+            lines.push_back({pos, content.size(), content.size()});
+            break;
+        }
+        auto next = end + 1;
+        if (content[end] == '\r' && next < content.size() && content[next] == '\n') {
+            ++next;
+        }
+        lines.push_back({pos, end, next});
+        pos = next;
+    }
+    return lines;
+}
+
+enum class LineKind { Blank, Header, Entry, Other };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    std::string_view name; // section name of a header, key of an entry
+    std::string_view value;
+};
+
+ParsedLine ParseLine(std::string_view text) {
+    const auto line = Trim(text);
+    if (line.empty()) {
+        return {LineKind::Blank, {}, {}};
+    }
+    if (line.front() == '[') {
+        const auto close = line.rfind(']');
+        if (close == std::string_view::npos) {
+            return {};
+        }
+        return {LineKind::Header, Trim(line.substr(1, close - 1)), {}};
+    }
+    if (line.front() == ';') {
+        return {};
+    }
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        return {};
+    }
+    return {LineKind::Entry, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))};
+}
+
+struct Location {
+    bool sectionFound = false;
+    bool keyFound = false;
+    std::size_t keyLine = 0;
+    std::size_t lastSectionLine = 0; // last non-blank line of the section, its header when it has none
+    std::string_view keySpelling;
+    std::string_view value;
+};
+
+Location Locate(std::string_view content, const std::vector<Line>& lines, std::string_view section,
+                std::string_view key) {
+    Location found;
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty()) {
+        return found;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto parsed = ParseLine(content.substr(lines[i].begin, lines[i].end - lines[i].begin));
+        if (parsed.kind == LineKind::Header) {
+            if (found.sectionFound) {
+                break; // only the first matching section counts
+            }
+            if (SameName(parsed.name, section)) {
+                found.sectionFound = true;
+                found.lastSectionLine = i;
+            }
+            continue;
+        }
+        if (!found.sectionFound || parsed.kind == LineKind::Blank) {
+            continue;
+        }
+        found.lastSectionLine = i;
+        if (parsed.kind == LineKind::Entry && SameName(parsed.name, key)) {
+            found.keyFound = true;
+            found.keyLine = i;
+            found.keySpelling = parsed.name;
+            found.value = parsed.value;
+            break;
+        }
+    }
+    return found;
+}
+
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool HasLineBreak(std::string_view text) {
+    return text.find_first_of(NewLine) != std::string_view::npos;
+}
+
+} // namespace
+
+std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key) {
+    const auto found = Locate(content, SplitLines(content), section, key);
+    return found.keyFound ? std::string(Unquote(found.value)) : std::string();
+}
+
+std::string ProfileEntryProblem(std::string_view section, std::string_view key, std::string_view value) {
+    if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+        return "The setting contains a line break.";
+    }
+    if (Trim(section).empty()) {
+        return "The section name is empty.";
+    }
+    const auto name = Trim(key);
+    if (name.empty()) {
+        return "The key name is empty.";
+    }
+    if (name.front() == ';' || name.front() == '[' || name.find('=') != std::string_view::npos) {
+        return "The key name starts with \";\" or \"[\" or contains \"=\".";
+    }
+    return {};
+}
+
+std::optional<std::string> WriteProfileValue(std::string_view content, std::string_view section, std::string_view key,
+                                             std::string_view value) {
+    if (!ProfileEntryProblem(section, key, value).empty()) {
+        return std::nullopt;
+    }
+    const auto lines = SplitLines(content);
+    const auto found = Locate(content, lines, section, key);
+    std::string result;
+    result.reserve(content.size() + section.size() + key.size() + value.size() + 8);
+    if (found.keyFound) {
+        const auto& line = lines[found.keyLine];
+        result.append(content.substr(0, line.begin));
+        result.append(found.keySpelling).append("=").append(value);
+        result.append(content.substr(line.end));
+        return result;
+    }
+    const auto entry = std::string(Trim(key)).append("=").append(value).append(NewLine);
+    if (found.sectionFound) {
+        const auto& last = lines[found.lastSectionLine];
+        result.append(content.substr(0, last.next));
+        if (last.next == last.end) {
+            result.append(NewLine); // the section ends the file without a line break
+        }
+        result.append(entry);
+        result.append(content.substr(last.next));
+        return result;
+    }
+    result.append(content);
+    if (!lines.empty() && lines.back().next == lines.back().end) {
+        result.append(NewLine);
+    }
+    result.append("[").append(Trim(section)).append("]").append(NewLine).append(entry);
+    return result;
+}
+
+#ifndef _WIN32
+namespace {
+
+WriteOutcome Failure(const std::string& what, int error) {
+    return {false, what + ": " + std::strerror(error) + "."};
+}
+
+// Reads the whole regular file open at fd; returns 0 or the errno of the failure.
+int ReadAll(int fd, std::string& content) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    }
+    char buffer[65536];
+    for (;;) {
+        const auto count = read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (count == 0) {
+            return 0;
+        }
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+int WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const auto count = write(fd, data.data(), data.size());
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (count == 0) {
+            return ENOSPC;
+        }
+        data.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
+// The file a write must replace: the target of a symbolic link, so the link itself survives.
+std::string ReplacedFile(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* resolved = realpath(path.c_str(), nullptr)) {
+            std::string target(resolved);
+            std::free(resolved);
+            return target;
+        }
+    }
+    return path;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+void SyncDirectory(const std::string& directory) {
+    // Makes the rename itself durable; the value is already in place, so a failure here is not reported.
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        static_cast<void>(fsync(fd));
+        static_cast<void>(close(fd));
+    }
+}
+
+} // namespace
+
+std::string ReadProfileFile(const std::string& path, std::string_view section, std::string_view key) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    std::string content;
+    const int error = ReadAll(fd, content);
+    close(fd);
+    return error == 0 ? ReadProfileValue(content, section, key) : std::string();
+}
+
+WriteOutcome WriteProfileFile(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view value) {
+    if (auto problem = ProfileEntryProblem(section, key, value); !problem.empty()) {
+        return {false, problem};
+    }
+    const auto target = ReplacedFile(path);
+    const auto cannotWrite = "Cannot write " + target;
+
+    std::string content;
+    struct stat old {};
+    bool exists = false;
+    if (const int fd = open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+        exists = true;
+        int error = fstat(fd, &old) == 0 ? ReadAll(fd, content) : errno;
+        close(fd);
+        if (error != 0) {
+            return Failure("Cannot read " + target, error);
+        }
+    } else if (errno != ENOENT) {
+        return Failure("Cannot read " + target, errno);
+    }
+    if (exists) {
+        // Like the read-only attribute on Windows, a file without write permission is left alone, even by root.
+        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            return {false, cannotWrite + ": the file is read-only."};
+        }
+        if (faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+            return Failure(cannotWrite, errno);
+        }
+    }
+    const auto updated = WriteProfileValue(content, section, key, value);
+
+    static std::atomic<unsigned> serial{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? (old.st_mode & 0777) : 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        return Failure("Cannot create a temporary file in " + DirectoryOf(target), errno);
+    }
+    if (exists) {
+        // Best effort: only root may give the file back to another owner; fchown may drop set-id bits, so first.
+        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+            static_cast<void>(fchown(fd, old.st_uid, old.st_gid));
+        }
+        static_cast<void>(fchmod(fd, old.st_mode & 07777));
+    }
+    int error = WriteAll(fd, *updated);
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temporary.c_str());
+        return Failure(cannotWrite, error);
+    }
+    SyncDirectory(DirectoryOf(target));
+    return {true, {}};
+}
+#endif
+
+} // namespace API

@@ -1,0 +1,50 @@
+// Profile-style settings files ("[section]" headers, "key=value" lines), read and written by the same rules
+// as the Windows profile-string functions, so a Config.ini written on one platform reads the same on the other.
+//
+// Rules (bytes, one byte one character, no encoding conversion):
+// - Lines end in CR LF, LF or CR. A UTF-8 byte order mark at the very start is not part of the first line.
+// - Every line is trimmed of spaces, tabs, VT, FF and Ctrl-Z (an old DOS end-of-file mark).
+// - A trimmed line that starts with "[" and contains "]" is a section header; the name runs up to the last "]"
+//   and is trimmed. A line that starts with "[" without a "]" is ignored and does not end the current section.
+// - A trimmed line that starts with ";" is a comment and never matches a key.
+// - Any other line with "=" holds a key (trimmed, before the first "=") and a value (trimmed, after it).
+//   Lines without "=" are ignored on read and kept on write.
+// - Section and key names compare ASCII case-insensitively after trimming; the first matching section and, in it,
+//   the first matching key win. Keys before the first section belong to no section and are never found.
+// - A value wrapped in matching double or single quotes is read without them.
+// - Writing replaces only the line of the key (as "Key=value", keeping the key's spelling in the file), or adds
+//   the key after the last non-blank line of the first matching section, or appends the section at the end.
+//   Every other line stays byte for byte; lines written anew end in CR LF. The value is written as given.
+#pragma once
+
+#include "API.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace API {
+
+// The value of key in section of a profile file's content; empty when the section or the key is missing.
+std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key);
+
+// Why section, key and value cannot be stored so that they read back as written (a line break would split the
+// line, a key starting with ";" or "[" would read as a comment or a header, ...); empty when they can.
+std::string ProfileEntryProblem(std::string_view section, std::string_view key, std::string_view value);
+
+// The content with value stored under key in section; nullopt when ProfileEntryProblem reports a problem.
+std::optional<std::string> WriteProfileValue(std::string_view content, std::string_view section, std::string_view key,
+                                             std::string_view value);
+
+#ifndef _WIN32
+// The value of key in section of the profile file at path; empty when the file cannot be read.
+std::string ReadProfileFile(const std::string& path, std::string_view section, std::string_view key);
+
+// Stores value under key in section of the profile file at path, creating it if missing. The file is replaced
+// atomically (a temporary file beside it, then rename), keeping its permissions; a symbolic link is followed
+// so the link stays. A read-only file (no write permission bits) is refused even for root.
+WriteOutcome WriteProfileFile(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view value);
+#endif
+
+} // namespace API
