@@ -34,6 +34,10 @@ bool isPseudoVolume(const QStorageInfo& volume) {
         return true;
     }
     const QString root = volume.rootPath();
+    // Memory file systems are runtime scratch space, except the usual temporary directory.
+    if (volume.fileSystemType() == "tmpfs" && root != QLatin1String("/tmp")) {
+        return true;
+    }
     for (const char* prefix : {"/proc", "/sys", "/dev", "/run"}) {
         const QString p = QString::fromLatin1(prefix);
         if (root == p || root.startsWith(p + QLatin1Char('/'))) {

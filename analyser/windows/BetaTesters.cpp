@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 
 BetaTesters::BetaTesters() {
+    // The banner lives in a static library, whose resource registration the linker would drop.
+    Q_INIT_RESOURCE(resources);
     setObjectName(QStringLiteral("BetaTesters"));
     setWindowTitle(QStringLiteral("Beta Testers"));
 
