@@ -1,0 +1,50 @@
+#include "XKeyboard.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <stdexcept>
+
+namespace xkeyboard {
+namespace {
+
+Display* display() {
+    static Display* dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) {
+        throw std::runtime_error("cannot open the X display");
+    }
+    return dpy;
+}
+
+KeyCode shiftKey() {
+    return XKeysymToKeycode(display(), XK_Shift_L);
+}
+
+} // namespace
+
+bool capsLockOn() {
+    XkbStateRec state{};
+    XkbGetState(display(), XkbUseCoreKbd, &state);
+    return (state.locked_mods & LockMask) != 0;
+}
+
+void setCapsLock(bool on) {
+    XkbLockModifiers(display(), XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+    XSync(display(), False);
+}
+
+void holdShift(bool down) {
+    XTestFakeKeyEvent(display(), shiftKey(), down ? True : False, CurrentTime);
+    XSync(display(), False);
+}
+
+bool shiftHeld() {
+    char keys[32] = {};
+    XQueryKeymap(display(), keys);
+    const KeyCode kc = shiftKey();
+    return (keys[kc / 8] & (1 << (kc % 8))) != 0;
+}
+
+} // namespace xkeyboard
