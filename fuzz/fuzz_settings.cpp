@@ -1,4 +1,96 @@
-// placeholder: to be written
+// Fuzzes the Config.ini reader and writer on content in memory. The input gives the names and values to use
+// (often the program's own ones) and then the file content; after each write the invariants of the format must
+// hold: the value reads back, every other line is kept, nothing else reads differently, writing is idempotent.
+#include "API.h"
+#include "ProfileFile.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstddef>
 #include <cstdint>
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// The lines' texts without their breaks; a missing final break and a present one give the same lines.
+std::vector<std::string_view> TextLines(std::string_view content) {
+    std::vector<std::string_view> lines;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        const auto end = content.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.push_back(content.substr(pos));
+            break;
+        }
+        lines.push_back(content.substr(pos, end - pos));
+        pos = end + 1 + (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n');
+    }
+    return lines;
+}
+
+// The written content holds the original lines with one line replaced, one inserted, or two appended.
+void CheckOtherLinesKept(std::string_view before, std::string_view after) {
+    const auto a = TextLines(before);
+    const auto b = TextLines(after);
+    Check(b.size() >= a.size() && b.size() <= a.size() + 2);
+    std::size_t same = 0;
+    while (same < a.size() && a[same] == b[same]) {
+        ++same;
+    }
+    const std::size_t added = b.size() - a.size();
+    const std::size_t skipA = added == 0 ? 1 : 0;
+    for (std::size_t i = same + skipA; i < a.size(); ++i) {
+        Check(a[i] == b[i + added]);
+    }
+    if (added == 2) {
+        Check(same == a.size());
+    }
+}
+
+std::string Name(FuzzedDataProvider& input, const char* usual) {
+    return input.ConsumeBool() ? std::string(usual) : input.ConsumeRandomLengthString(24);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const auto section = Name(input, API::BanFileSection);
+    const auto key = Name(input, API::BanFileKey);
+    const auto value = input.ConsumeRandomLengthString(64);
+    const auto otherSection = Name(input, API::BanFileSection);
+    const auto otherKey = Name(input, "Other");
+    const auto content = input.ConsumeRemainingBytesAsString();
+
+    static_cast<void>(API::ReadProfileValue(content, section, key));
+    const auto written = API::WriteProfileValue(content, section, key, value);
+    Check(written.has_value() == API::ProfileEntryProblem(section, key, value).empty());
+    if (!written) {
+        return 0;
+    }
+    // The value reads back as a lone "key=value" line would (trimmed, quotes taken off).
+    const auto expected = API::ReadProfileValue("[s]\n" + key + "=" + value, "s", key);
+    Check(API::ReadProfileValue(*written, section, key) == expected);
+    CheckOtherLinesKept(content, *written);
+
+    // Any other section/key pair reads as before.
+    if (API::ReadProfileValue("[" + section + "]\n" + key + "=1", otherSection, otherKey) != "1") {
+        Check(API::ReadProfileValue(*written, otherSection, otherKey) ==
+              API::ReadProfileValue(content, otherSection, otherKey));
+    }
+
+    // Writing the same value again changes nothing; writing another first and then this one gives the same file.
+    Check(API::WriteProfileValue(*written, section, key, value) == written);
+    const auto detour = API::WriteProfileValue(content, section, key, "detour");
+    Check(detour && API::WriteProfileValue(*detour, section, key, value) == written);
+    return 0;
+}
