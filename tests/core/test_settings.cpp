@@ -369,7 +369,8 @@ TEST_F(ProfileFileTest, FileNotWritableForTheUserIsRefused) {
     const std::string before = "[Ban file path]\nPath=old\n";
     Spill(file, before);
     fs::permissions(dir, static_cast<fs::perms>(0777)); // the directory would allow the replacement
-    fs::permissions(file, static_cast<fs::perms>(0644));
+    // Write permission for the group only: neither the owner (when not root) nor uid 65534 may write.
+    fs::permissions(file, static_cast<fs::perms>(0464));
     ExpectRefusedAndIntact(WriteInChild("new", true), before);
 }
 
