@@ -6,6 +6,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -233,6 +234,39 @@ private slots:
         QCOMPARE(networkTimer()->interval(), 15000);
         QCOMPARE(zoneTimer()->interval(), 15000);
         QVERIFY(driver->calls.empty());
+    }
+
+    // The box a user (or a script through the active modal widget) sees, when no handler takes it.
+    void realMessageBox() {
+        Notices::setHandler({});
+        QMessageBox* seen = nullptr;
+        bool modal = false;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::Warning;
+        QList<QAbstractButton*> buttons;
+        QTimer::singleShot(0, form.get(), [&] {
+            QWidget* active = QApplication::activeModalWidget();
+            seen = form->findChild<QMessageBox*>(QStringLiteral("CorvaneMessage"));
+            if (!seen) {
+                if (active) // never leave the test waiting on a box
+                    active->close();
+                return;
+            }
+            modal = active == seen;
+            title = seen->windowTitle();
+            text = seen->text();
+            icon = seen->icon();
+            buttons = seen->buttons();
+            seen->accept();
+        });
+        click("CMD_STOP"); // before any start: the activation error
+        QVERIFY(seen);
+        QVERIFY(modal);
+        QCOMPARE(title, ErrorTitle);
+        QCOMPARE(text, ErrorText);
+        QCOMPARE(icon, QMessageBox::NoIcon);
+        QCOMPARE(buttons.size(), 1);
+        QVERIFY(!form->findChild<QMessageBox*>()); // gone once closed
     }
 
     void startActivatesOnly_data() {
