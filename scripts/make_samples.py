@@ -102,11 +102,6 @@ ARENA_LINES = [
 ]
 
 
-class Rng(random.Random):
-    def weighted(self, items, weights):
-        return self.choices(items, weights=weights, k=1)[0]
-
-
 def make_names(rng, count, taken):
     names = []
     while len(names) < count:
@@ -347,8 +342,8 @@ def downloader_pages(count=31):
     return [(3, 100)] + [((k - 2) * 100 + 1, 100) for k in range(3, count + 2)]
 
 
-def build(seed, ban_count, target, network, small=False, defects=0):
-    rng = Rng(seed)
+def build(seed, ban_count, network, small=False, defects=0):
+    rng = random.Random(seed)
     session = datetime.date(2026, 11, 28)
     if small:
         events = make_people(rng, ban_count, multi_alias=5, repeat_names=5)
@@ -361,7 +356,7 @@ def build(seed, ban_count, target, network, small=False, defects=0):
     kinds = ["days5", "longmid", "upper"] * defects
     for ban, kind in zip(rng.sample(bans[20:], len(kinds)), kinds):
         ban.defect = kind
-    speakers = make_names(Rng(seed + 1), 40, set())
+    speakers = make_names(random.Random(seed + 1), 40, set())
     stamp = datetime.datetime(2026, 11, 28, 21, 14, 7)
     lines, entries = session_lines(rng, bans, pages, network, stamp, speakers, end_with_entry=small)
     return rng, lines, entries, speakers
@@ -370,16 +365,16 @@ def build(seed, ban_count, target, network, small=False, defects=0):
 def make_log(seed, target, network, small=False, defects=0):
     """Finds the largest ban list whose session fits in `target` lines, then pads with chat."""
     if small:
-        rng, lines, entries, speakers = build(seed, 80, target, network, small=True)
+        rng, lines, entries, speakers = build(seed, 80, network, small=True)
     else:
         low, high = 100, 3300  # the session of `low` bans fits, that of `high` + 1 does not
         while low < high:
             middle = (low + high + 1) // 2
-            if len(build(seed, middle, target, network, defects=defects)[1]) <= target:
+            if len(build(seed, middle, network, defects=defects)[1]) <= target:
                 low = middle
             else:
                 high = middle - 1
-        rng, lines, entries, speakers = build(seed, low, target, network, defects=defects)
+        rng, lines, entries, speakers = build(seed, low, network, defects=defects)
     lines, entries = pad_to(rng, lines, entries, target, speakers)
     assert len(lines) == target
     return lines, entries
