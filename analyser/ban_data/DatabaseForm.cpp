@@ -37,7 +37,7 @@ QFrame* headingFrame(const QString& text, QWidget* parent) {
     return frame;
 }
 
-struct ColumnSpec {
+struct ListColumn {
     const char* name;
     const char* heading;
     const char* widestSample; // sets the column's minimum width
@@ -45,7 +45,7 @@ struct ColumnSpec {
 };
 
 // Left to right as the window shows them.
-constexpr std::array<ColumnSpec, 8> kColumns{{
+constexpr std::array<ListColumn, 8> kColumns{{
     {"AccessLevelList", "Acess Level :", "Acess Level :", 1},
     {"BannedStatus", "Ban status :", "Unknown Error - 117", 2},
     {"BannedID", "BanID :", "99999", 1},
@@ -134,16 +134,16 @@ DatabaseForm::DatabaseForm() {
     grid->setVerticalSpacing(2);
     std::array<QListWidget*, 8> byColumn{};
     for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
-        const ColumnSpec& spec = kColumns[static_cast<std::size_t>(column)];
+        const ListColumn& info = kColumns[static_cast<std::size_t>(column)];
         auto* list = new QListWidget(this);
-        list->setObjectName(QString::fromLatin1(spec.name));
+        list->setObjectName(QString::fromLatin1(info.name));
         list->setUniformItemSizes(true);
         // Tab focus would make the first entry current and break "no current entry" (-1).
         list->setFocusPolicy(Qt::ClickFocus);
-        list->setMinimumWidth(list->fontMetrics().horizontalAdvance(QString::fromLatin1(spec.widestSample)) + 12);
-        grid->addWidget(headingFrame(QString::fromLatin1(spec.heading), this), 0, column);
+        list->setMinimumWidth(list->fontMetrics().horizontalAdvance(QString::fromLatin1(info.widestSample)) + 12);
+        grid->addWidget(headingFrame(QString::fromLatin1(info.heading), this), 0, column);
         grid->addWidget(list, 1, column);
-        grid->setColumnStretch(column, spec.stretch);
+        grid->setColumnStretch(column, info.stretch);
         byColumn[static_cast<std::size_t>(column)] = list;
     }
     for (std::size_t i = 0; i < kStepOrder.size(); ++i) {
