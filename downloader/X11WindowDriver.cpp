@@ -68,7 +68,11 @@ private:
                 return 0;
             }
         }
-        return active_ != nullptr && active_->previous_ != nullptr ? active_->previous_(dpy, event) : 0;
+        ErrorTrap* outermost = active_;
+        while (outermost != nullptr && outermost->outer_ != nullptr) {
+            outermost = outermost->outer_;
+        }
+        return outermost != nullptr && outermost->previous_ != nullptr ? outermost->previous_(dpy, event) : 0;
     }
 
     static inline ErrorTrap* active_ = nullptr;

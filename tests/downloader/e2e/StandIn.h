@@ -14,13 +14,14 @@
 
 class StandIn {
 public:
-    // Starts the program with the given options, adding --transcript, --logs and --ready, and waits
+    // Starts the program with the given options, adding --transcript, --logs, --ready and --stamps, and waits
     // until the window manager has taken its window on (or, with --steal-focus, it holds the focus).
     explicit StandIn(QStringList options) {
         if (!dir_.isValid()) {
             throw std::runtime_error("no temporary directory");
         }
-        options << "--transcript" << transcriptPath() << "--logs" << dir_.path() << "--ready" << readyPath();
+        options << "--transcript" << transcriptPath() << "--logs" << dir_.path() << "--ready" << readyPath()
+                << "--stamps" << stampsPath();
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(QStringLiteral(STAND_IN_GAME), options);
         if (!process_.waitForStarted(5000)) {
@@ -52,6 +53,8 @@ public:
 
     QString transcriptPath() const { return dir_.filePath("transcript.txt"); }
     QString readyPath() const { return dir_.filePath("ready"); }
+    // One CLOCK_MONOTONIC time in nanoseconds per typed line, when the game handled it.
+    QString stampsPath() const { return dir_.filePath("stamps.txt"); }
     QString logPath(const QString& name) const { return dir_.filePath(name); }
 
     // The lines typed so far (or, for a recorder, the keys received).

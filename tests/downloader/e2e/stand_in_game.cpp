@@ -10,7 +10,8 @@
 // Options: --title T  --logs DIR  --transcript FILE  --ready FILE  --stamps FILE
 //          --iconic (start minimised)  --wine-desktop (a "Default - Wine desktop" window holding a
 //          child window titled T; --desktop-title names the outer window otherwise)
-//          --recorder  --steal-focus
+//          --recorder  --steal-focus  --unmanaged (override-redirect: the window manager never
+//          learns of it, nor of its taking the focus)
 #include "FixtureBans.h"
 
 #include <X11/Xatom.h>
@@ -46,6 +47,7 @@ struct Options {
     std::string desktopTitle = "Default - Wine desktop";
     bool recorder = false;
     bool stealFocus = false;
+    bool unmanaged = false;
 };
 
 void appendLine(const std::string& path, const std::string& line) {
@@ -139,6 +141,8 @@ bool parse(int argc, char** argv, Options& o) {
             o.recorder = true;
         } else if (a == "--steal-focus") {
             o.stealFocus = true;
+        } else if (a == "--unmanaged") {
+            o.unmanaged = true;
         } else {
             ok = false;
         }
@@ -188,6 +192,11 @@ int main(int argc, char** argv) {
                                            WhitePixel(dpy, screen));
     const long mask = KeyPressMask | FocusChangeMask | StructureNotifyMask | PropertyChangeMask;
     XSelectInput(dpy, top, mask);
+    if (opt.unmanaged) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        XChangeWindowAttributes(dpy, top, CWOverrideRedirect, &attributes);
+    }
     setTitle(dpy, top, opt.wineDesktop ? opt.desktopTitle : opt.title);
     XClassHint cls{const_cast<char*>("stand_in_game"), const_cast<char*>("StandInGame")};
     XSetClassHint(dpy, top, &cls);
@@ -220,9 +229,13 @@ int main(int argc, char** argv) {
         }
         readyWritten = true;
     };
-    auto takeFocus = [&]() {
+    // The first time it asks the window manager; later it takes the focus behind its back, so the
+    // window manager may still call another window active.
+    auto takeFocus = [&](bool viaWindowManager) {
         XSetInputFocus(dpy, top, RevertToParent, CurrentTime);
-        requestActivation(dpy, top);
+        if (viaWindowManager) {
+            requestActivation(dpy, top);
+        }
         XFlush(dpy);
     };
 
@@ -241,7 +254,17 @@ int main(int argc, char** argv) {
             if (ev.xproperty.atom == wmState && ev.xproperty.state == PropertyNewValue && !managed) {
                 managed = true;
                 if (opt.stealFocus) {
-                    takeFocus();
+                    takeFocus(true);
+                } else {
+                    writeReady();
+                }
+            }
+            break;
+        case MapNotify:
+            if (opt.unmanaged && !managed) {
+                managed = true;
+                if (opt.stealFocus) {
+                    takeFocus(false);
                 } else {
                     writeReady();
                 }
@@ -255,7 +278,7 @@ int main(int argc, char** argv) {
         case FocusOut:
             if (opt.stealFocus && managed && ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior &&
                 ev.xfocus.detail != NotifyPointer) {
-                takeFocus();
+                takeFocus(false);
             }
             break;
         case MappingNotify:

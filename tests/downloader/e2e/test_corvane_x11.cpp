@@ -323,12 +323,22 @@ private slots:
 
     // Another program takes the focus during a run and keeps taking it back: it gets no key, and the
     // run ends with the activation error.
+    // An unmanaged (override-redirect) window takes the focus without the window manager's knowledge,
+    // so the window manager still calls the game active.
+    void focusStolenDuringRun_data() {
+        QTest::addColumn<QStringList>("intruderOptions");
+        QTest::newRow("managed window") << QStringList{"--title", "Intruder", "--recorder", "--steal-focus"};
+        QTest::newRow("unmanaged window")
+            << QStringList{"--title", "Intruder", "--recorder", "--steal-focus", "--unmanaged"};
+    }
+
     void focusStolenDuringRun() {
+        QFETCH(QStringList, intruderOptions);
         StandIn game({"--title", "Continuum"});
         Harness h;
         h.click("CMD_ZoneBanRetrive");
         QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 3, 10000);
-        StandIn intruder({"--title", "Intruder", "--recorder", "--steal-focus"});
+        StandIn intruder(intruderOptions);
         QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 20000);
         QCOMPARE(h.messages[0].title, QStringLiteral("Corvane Error"));
         QCOMPARE(h.messages[0].text, QString::fromLatin1(ActivationError));
