@@ -129,7 +129,9 @@ void Form1::start(QTimer* ownTimer) {
     if (!ownTimer->isActive())
         ownTimer->start();
     if (!typeIntoGame({})) {
+        // A run of this kind ends here; the next start opens a new log at tick 1.
         ownTimer->stop();
+        (ownTimer == NetworkKeysTimer ? NetworkTick : ZoneTick) = 0;
         showActivationError();
     }
 }

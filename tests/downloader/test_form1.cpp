@@ -436,6 +436,9 @@ private slots:
         QCOMPARE(otherTimer(kind)->isActive(), before == 2);
         QCOMPARE(driver->sendCount(), sendsBefore);
         QCOMPARE(status(), statusBefore);
+        // The ended run's counter is back at 0; a run of the other kind keeps its place.
+        QCOMPARE(tickOf(kind), 0);
+        QCOMPARE(tickOf(other), before == 2 ? 2 : 0);
     }
 
     void stop_data() {
