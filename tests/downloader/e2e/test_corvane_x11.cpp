@@ -305,24 +305,29 @@ private slots:
     }
 
     // A character the layout lacks fails the whole send; one it has on a third level arrives as is.
+    // The German game starts after the layout change: a client that is running when the layout
+    // changes may read the next few keys with its old map, which is not the driver's doing.
     void charactersOfTheLayout() {
         struct Restore {
             ~Restore() { runProcess("setxkbmap", {"us"}); }
         } restore;
+        {
+            StandIn game({"--title", "Continuum"});
+            X11WindowDriver driver;
+            QVERIFY(driver.activateWindow("Continuum"));
+            QVERIFY(!driver.sendKeys("abc \xC3\xBC")); // u with diaeresis: not on a US keyboard
+            QVERIFY(!driver.sendKeys("{F13}"));
+            QVERIFY(driver.sendKeys("{ENTER}"));
+            QTRY_COMPARE_WITH_TIMEOUT(game.transcript(), QList<QByteArray>{""}, 3000);
+        }
+        QVERIFY(runProcess("setxkbmap", {"de"}));
         StandIn game({"--title", "Continuum"});
         X11WindowDriver driver;
         QVERIFY(driver.activateWindow("Continuum"));
-        QVERIFY(!driver.sendKeys("abc \xC3\xBC")); // u with diaeresis: not on a US keyboard
-        QVERIFY(!driver.sendKeys("{F13}"));
-        QVERIFY(driver.sendKeys("{ENTER}"));
-        QVERIFY(runProcess("setxkbmap", {"de"}));
-        QVERIFY(driver.activateWindow("Continuum"));
         QVERIFY2(driver.sendKeys("M\xC3\xBCll @ #{{}x{}}\n"), driver.lastError().c_str());
-        QTRY_COMPARE_WITH_TIMEOUT(game.transcript(), (QList<QByteArray>{"", "M\xFCll @ #{x}"}), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(game.transcript(), QList<QByteArray>{"M\xFCll @ #{x}"}, 3000);
     }
 
-    // Another program takes the focus during a run and keeps taking it back: it gets no key, and the
-    // run ends with the activation error.
     // An unmanaged (override-redirect) window takes the focus without the window manager's knowledge,
     // so the window manager still calls the game active.
     void focusStolenDuringRun_data() {
