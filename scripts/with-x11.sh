@@ -45,7 +45,11 @@ if [ ! -s "$work/display" ]; then
 fi
 export DISPLAY=":$(head -n1 "$work/display")"
 
-openbox --sm-disable --config-file /dev/null >"$work/openbox.log" 2>&1 &
+# The packaged default configuration: an empty one makes openbox show a syntax-error box on screen.
+openbox_config=/etc/xdg/openbox/rc.xml
+openbox_args=(--sm-disable)
+[ -f "$openbox_config" ] && openbox_args+=(--config-file "$openbox_config")
+openbox "${openbox_args[@]}" >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 
 # The window manager is ready once it has announced itself on the root window (EWMH).
