@@ -34,6 +34,10 @@ Entry line layout (columns count from 1; N = number of digits of the ban number 
         then         "mid:", the machine id (6 to 10 digits, maybe with "-"), one blank, the name
                      (at most 24 characters, blanks and Windows-1252 letters allowed)
 
+The check below cuts every entry line by the parser's rules (the text from the days' blank keeps
+its leading blank at every date column, 20 included) and compares the result with the record the
+line was made from.
+
 Chat, headers and command echoes never start with two blanks and "#" or "^", and no moderator
 name holds "20" followed by a digit, so the date column is the date. ban_full.txt also holds a few
 deliberate defects (five-digit days, a machine id too long for its blank, an upper-case "MID:"),
