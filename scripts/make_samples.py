@@ -79,7 +79,7 @@ DAYS_WEIGHTS = [10, 5, 8, 15, 8, 12, 5, 6, 5, 8, 3, 2, 6, 20]
 NAME_HEADS = [
     "Dark", "Shadow", "Lag", "Killer", "Mire", "Frost", "Nova", "Zero", "Blade", "Ghost", "Toxic", "Sniper",
     "Pixel", "Rogue", "Viper", "Iron", "Storm", "Silent", "Crazy", "Lone", "Night", "Rusty", "Turbo", "Mad",
-    "Spec", "Warp", "Void", "Flak", "Cobra", "Hyper", "Neon", "Dr", "Lord", "Mister", "Little", "Big",
+    "Spark", "Warp", "Void", "Flak", "Cobra", "Hyper", "Neon", "Dr", "Lord", "Mister", "Little", "Big",
 ]
 NAME_TAILS = [
     "Wolf", "Hunter", "Lord", "X", "Kid", "Master", "Fox", "Bane", "Rider", "Pilot", "Ace", "Star", "Slayer",
