@@ -1,6 +1,7 @@
 #include "BanHandle.h"
 #include "Declares.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,8 +11,8 @@
 namespace BanHandle {
 namespace {
 
-struct LineRead {
-    std::vector<std::string> lines;
+struct ReadResult {
+    std::size_t lines = 0;
     bool more = false; // lines beyond the limit exist and were not read
     int error = 0;     // errno of a failed open or read, 0 when the file was read
 };
@@ -28,34 +29,35 @@ const char* FindTerminator(const char* p, const char* end) {
     return cr ? cr : limit;
 }
 
-// Reads at most maxLines lines. CR LF, a lone CR and a lone LF each end a line; a last line without
-// a terminator counts. A stored line is cut at MaxStoredLineLength, the rest of it is skipped, so
-// memory stays bounded whatever the file holds.
-LineRead ReadLines(const std::string& path, std::size_t maxLines) {
-    LineRead result;
+// Reads at most maxLines lines, handing line k (from 0) to lineAt(k) to be filled. CR LF, a lone CR
+// and a lone LF each end a line; a last line without a terminator counts. A stored line is cut at
+// MaxStoredLineLength and the rest of it skipped, so memory stays bounded whatever the file holds.
+template <class LineAt> ReadResult ReadLines(const std::string& path, std::size_t maxLines, LineAt lineAt) {
+    constexpr std::size_t ChunkSize = 1 << 18;
+    // One buffer for the life of the process, left uninitialised: the program has one thread.
+    static const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
+
+    ReadResult result;
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         result.error = errno != 0 ? errno : ENOENT;
         return result;
     }
-    std::vector<char> buffer(1 << 20);
-    std::string line;
-    bool lineStarted = false;
-    bool pendingCr = false; // a CR ended the previous chunk; a LF at the next chunk's start belongs to it
-    bool full = maxLines == 0;
+    std::string* line = nullptr; // the line being read, once it has a first character
+    bool pendingCr = false;      // a CR ended the previous chunk; a LF at the next chunk's start belongs to it
 
     for (;;) {
-        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        const std::size_t n = std::fread(buffer.get(), 1, ChunkSize, file.get());
         if (n == 0) {
             if (std::ferror(file.get())) {
                 result.error = errno != 0 ? errno : EIO;
-                result.lines.clear();
+                result.lines = 0;
                 return result;
             }
             break;
         }
-        const char* p = buffer.data();
+        const char* p = buffer.get();
         const char* end = p + n;
         if (pendingCr) {
             pendingCr = false;
@@ -64,22 +66,22 @@ LineRead ReadLines(const std::string& path, std::size_t maxLines) {
             }
         }
         while (p < end) {
-            if (full) {
+            if (result.lines >= maxLines) {
                 result.more = true;
                 return result;
             }
-            const char* t = FindTerminator(p, end);
-            if (t > p) {
-                lineStarted = true;
-                const std::size_t room = Declares::MaxStoredLineLength - line.size();
-                line.append(p, std::min(room, static_cast<std::size_t>(t - p)));
+            if (!line) {
+                line = &lineAt(result.lines);
+                line->clear();
             }
+            const char* t = FindTerminator(p, end);
+            const std::size_t room = Declares::MaxStoredLineLength - line->size();
+            line->append(p, std::min(room, static_cast<std::size_t>(t - p)));
             if (t == end) {
                 break;
             }
-            result.lines.push_back(std::move(line));
-            line.clear();
-            lineStarted = false;
+            ++result.lines;
+            line = nullptr;
             p = t + 1;
             if (*t == '\r') {
                 if (p == end) {
@@ -88,11 +90,10 @@ LineRead ReadLines(const std::string& path, std::size_t maxLines) {
                     ++p;
                 }
             }
-            full = result.lines.size() >= maxLines;
         }
     }
-    if (lineStarted) {
-        result.lines.push_back(std::move(line));
+    if (line) {
+        ++result.lines;
     }
     return result;
 }
@@ -113,15 +114,14 @@ LoadOutcome LoadBanFile() {
         outcome.kind = LoadOutcome::Kind::NoFileChosen;
         outcome.reason = "no ban file has been chosen yet";
     } else {
-        LineRead read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines);
+        // File line k goes straight into slot k + 2, reusing the storage an earlier load gave it.
+        const ReadResult read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines,
+                                          [](std::size_t k) -> std::string& { return BanFileLines[k + 2]; });
         if (read.error != 0) {
             outcome.kind = LoadOutcome::Kind::CannotOpen;
             outcome.reason = Describe(read.error);
         } else {
-            for (std::size_t k = 0; k < read.lines.size(); ++k) {
-                BanFileLines[k + 2] = std::move(read.lines[k]);
-            }
-            Declares::BanFileLineCount = static_cast<std::int32_t>(read.lines.size()) + 1;
+            Declares::BanFileLineCount = static_cast<std::int32_t>(read.lines) + 1;
             if (read.more) {
                 outcome.kind = LoadOutcome::Kind::TooManyLines;
                 outcome.reason = "has more than 2999 lines; only its first 2999 lines were loaded and analysed, "
@@ -137,16 +137,11 @@ std::vector<std::string> ReadBanFileForViewer() {
     if (Declares::BanFilePath.empty()) {
         return {};
     }
-    LineRead read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines);
+    std::vector<std::string> entries{"Beginning of file", ""};
+    const ReadResult read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines,
+                                      [&entries](std::size_t) -> std::string& { return entries.emplace_back(); });
     if (read.error != 0) {
         return {};
-    }
-    std::vector<std::string> entries;
-    entries.reserve(read.lines.size() + 2);
-    entries.emplace_back("Beginning of file");
-    entries.emplace_back();
-    for (auto& line : read.lines) {
-        entries.push_back(std::move(line));
     }
     return entries;
 }

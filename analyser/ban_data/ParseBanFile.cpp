@@ -7,8 +7,7 @@ namespace {
 
 using namespace Declares;
 using TextCuts::CharAt;
-using TextCuts::Cut;
-using TextCuts::CutFrom;
+using TextCuts::CutInto;
 using TextCuts::DigitAt;
 using TextCuts::TextAt;
 
@@ -58,10 +57,19 @@ void ClearEntryFields() {
     }
 }
 
+// Assigned cell by cell so a reload reuses the storage the row already has.
 void StoreRecord() {
     ++BanRecordCount;
-    BanRecordTable[BanRecordCount] = BanRecord{EntryAccessLevel, EntryStatusMark, EntryBanId, EntryBannedBy, EntryDate,
-                                               EntryName,        EntryMid,        EntryDays,  EntryIp};
+    BanRecord& row = BanRecordTable[BanRecordCount];
+    row.AccessLevel = EntryAccessLevel;
+    row.StatusMark = EntryStatusMark;
+    row.Id = EntryBanId;
+    row.By = EntryBannedBy;
+    row.Date = EntryDate;
+    row.Name = EntryName;
+    row.Mid = EntryMid;
+    row.Days = EntryDays;
+    row.Ip = EntryIp;
 }
 
 } // namespace
@@ -70,14 +78,14 @@ void ExtractEntryFields(const std::string& line, int d) {
     const int n = BanIdExtraDigits;
 
     // The moderator ends two columns before the date; with no room for it, it is empty.
-    EntryBannedBy = d >= n + 19 ? Cut(line, n + 18, d - 19 - n) : std::string();
-    EntryDate = Cut(line, d, 10);
-    EntryTail = Cut(line, d + 11, 90);
+    CutInto(EntryBannedBy, line, n + 18, d - 19 - n);
+    CutInto(EntryDate, line, d, 10);
+    CutInto(EntryTail, line, d + 11, 90);
 
     for (int b = 16; b >= 13; --b) {
         if (CharAt(EntryTail, b, ' ')) {
-            EntryDays = Cut(EntryTail, 12, b - 12);
-            EntryAfterDays = CutFrom(EntryTail, b);
+            CutInto(EntryDays, EntryTail, 12, b - 12);
+            CutInto(EntryAfterDays, EntryTail, b, 120);
             break;
         }
     }
@@ -85,16 +93,16 @@ void ExtractEntryFields(const std::string& line, int d) {
     for (int p = 11; p <= 22; ++p) {
         if (TextAt(EntryAfterDays, p, "mid:")) {
             const int ipLength = p <= 14 ? p - 2 : p - 3;
-            EntryIp = Cut(EntryAfterDays, 1, ipLength);
-            EntryAfterMid = Cut(EntryAfterDays, p + 4, 50);
+            CutInto(EntryIp, EntryAfterDays, 1, ipLength);
+            CutInto(EntryAfterMid, EntryAfterDays, p + 4, 50);
             break;
         }
     }
 
     for (int j = 1; j <= 15; ++j) {
         if (CharAt(EntryAfterMid, j, ' ')) {
-            EntryMid = Cut(EntryAfterMid, 1, j);
-            EntryName = Cut(EntryAfterMid, j + 1, 30);
+            CutInto(EntryMid, EntryAfterMid, 1, j);
+            CutInto(EntryName, EntryAfterMid, j + 1, 30);
             break;
         }
     }
@@ -121,9 +129,9 @@ void ParseBanFile() {
         }
         ClearEntryFields();
         const int n = BanIdExtraDigits;
-        EntryAccessLevel = Cut(line, n + 13, 1);
-        EntryStatusMark = Cut(line, 3, 1);
-        EntryBanId = Cut(line, 4, n + 1);
+        CutInto(EntryAccessLevel, line, n + 13, 1);
+        CutInto(EntryStatusMark, line, 3, 1);
+        CutInto(EntryBanId, line, 4, n + 1);
 
         const int d = FindDate(line, FirstDateColumn, LastDateColumn);
         if (d != 0 && d <= LastExtractedColumn) {
@@ -133,8 +141,8 @@ void ParseBanFile() {
         }
         StoreRecord();
     }
-    const std::string eof = "EOF";
-    BanRecordTable[BanRecordCount + 1] = BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof};
+    static const BanRecord endMarker{"EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF"};
+    BanRecordTable[BanRecordCount + 1] = endMarker;
 }
 
 } // namespace BanHandle
