@@ -4,5 +4,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-cmake -S . -B build -G Ninja && cmake --build build --target Corvane -j2
+# The same configuration as scripts/run.sh and scripts/test.sh, so they share one build.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMW_WERROR=ON
+cmake --build build --target Corvane -j2
+if [ -z "${DISPLAY:-}" ]; then
+    echo "run-corvane: no X11 display; start this from an X11 session" >&2
+    exit 1
+fi
 exec build/downloader/Corvane
