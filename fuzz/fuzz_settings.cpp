@@ -22,7 +22,11 @@ void Check(bool condition) {
 }
 
 // The lines' texts without their breaks; a missing final break and a present one give the same lines.
+// A byte order mark is no line of its own: it stays in front of whatever the first line becomes.
 std::vector<std::string_view> TextLines(std::string_view content) {
+    if (content.starts_with("\xEF\xBB\xBF")) {
+        content.remove_prefix(3);
+    }
     std::vector<std::string_view> lines;
     std::size_t pos = 0;
     while (pos < content.size()) {
