@@ -1,11 +1,10 @@
-// The search window: matching by every key, status texts, the eight lists, stepping, the search
-// mode across reopening, Windows-1252 text and load outcomes.
+// The search window: what the core finds in every mode, stepping, the mode across reopening,
+// Windows-1252 text and load outcomes.
 #include "DatabaseForm.h"
 #include "Declares.h"
 #include "Messages.h"
 
 #include <QFile>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,466 +19,245 @@
 
 namespace {
 
-struct Ban {
-    char mark;
-    std::string id;
-    char access;
-    std::string by; // at most 12 characters, padded to 12
-    std::string date;
-    std::string days;
-    std::string ip; // 11 to 18 characters, so the stored IP is the blank and the address
-    std::string mid;
-    std::string name;
-};
-
-// One entry line in the ban list's column layout.
-std::string entryLine(const Ban& ban) {
-    std::string line = "  ";
-    line += ban.mark;
-    line += ban.id;
-    line += "  xxxxxx";
-    line += ban.access;
-    line += "    ";
-    line += ban.by + std::string(12 - ban.by.size(), ' ');
-    line += ' ' + ban.date + ' ';
-    line += "14:22:11 ab" + ban.days + ' ' + ban.ip + ", mid:" + ban.mid + ' ' + ban.name;
-    return line;
-}
-
-const std::vector<Ban> kStandard{
-    {'#', "123", '2', "ModName", "2004-05-12", "2", "192.168.1.10", "abc123", "BoB"},
-    {'^', "12", '1', "Other", "2005-01-01", "30", "10.20.30.140", "def456", "bob"},
-    {'#', "4567", '3', "modname", "2006-02-03", "365", "172.16.254.01", "abc123", "Bobby"},
-    {'^', "5", '0', "Zed", "2007-03-04", "7", "192.168.1.100", "xyz", "Carol"},
-    {'#', "77", '2', "Admin", "2008-04-05", "1", "192.168.2.20", "qq", "BOB"},
-    {'#', "78", '2', "Admin", "2008-04-06", "1", "192.168.2.21", "qr", "bo?"},
-    {'^', "79", '5', "Admin", "2008-04-07", "9", "192.168.2.22", "", "Dave"},
+// Entry lines in the ban list's column layout.
+const std::vector<std::string> kStandard{
+    "  #123  xxxxxx2    ModName      2004-05-12 14:22:11 ab2 192.168.1.10, mid:abc123 BoB",
+    "  ^12  xxxxxx1    Other        2005-01-01 14:22:11 ab30 10.20.30.140, mid:def456 bob",
+    "  #4567  xxxxxx3    modname      2006-02-03 14:22:11 ab365 172.16.254.01, mid:abc123 Bobby",
+    "  ^5  xxxxxx0    Zed          2007-03-04 14:22:11 ab7 192.168.1.100, mid:xyz Carol",
+    "  #77  xxxxxx2    Admin        2008-04-05 14:22:11 ab1 192.168.2.20, mid:qq BOB",
+    "  #78  xxxxxx2    Admin        2008-04-06 14:22:11 ab1 192.168.2.21, mid:qr bo?",
+    "  #90  xxxxxx4    Mod\xC9         2009-01-02 14:22:11 ab3 192.168.9.90, mid:m\x80 \xC9ric\x80",
 };
 
 // The last line of a ban file is never an entry.
-std::string banFile(const std::vector<Ban>& bans) {
+std::string banFile(const std::vector<std::string>& entries) {
     std::string text = "Log opened\r\n";
-    for (const Ban& ban : bans) {
-        text += entryLine(ban) + "\r\n";
+    for (const std::string& entry : entries) {
+        text += entry + "\r\n";
     }
     return text + "Log closed\r\n";
 }
 
-// Lists in the order the window shows them, left to right.
-const QStringList kListsLeftToRight{"AccessLevelList", "BannedStatus", "BannedID", "BannedDays",
-                                    "BannedDate",      "BannedBy",     "BannedIP", "BannedAliases"};
-const QStringList kHeadingsLeftToRight{"Acess Level :", "Ban status :", "BanID :",        "Days :",
-                                       "Date of ban :", "Banned by :",  "IP of banned :", "Banned as :"};
-
-struct Message {
-    QString title;
-    QString text;
-};
+const QStringList kLists{"AccessLevelList", "BannedStatus", "BannedID", "BannedDays",
+                         "BannedDate",      "BannedBy",     "BannedIP", "BannedAliases"};
+const QStringList kHeadings{"Acess Level :", "Ban status :", "BanID :",        "Days :",
+                            "Date of ban :", "Banned by :",  "IP of banned :", "Banned as :"};
+const QStringList kOptions{"Optn_SearchByIP", "Optn_SearchByMID", "Optn_SearchByNick", "Optn_SearchByMod",
+                           "Optn_SearchByBanID"};
 
 } // namespace
 
 class TestSearchWindow : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void controlsCarryTheirTexts();
-    void listsStandUnderTheirHeadings();
-    void matchingByEveryKey_data();
-    void matchingByEveryKey();
-    void eachMatchFillsAllEightLists();
-    void noModeListsNothing();
-    void lastChosenModeIsUsed();
-    void steppingMovesAllListsWithinBounds();
-    void listsClickedOutOfStepStayOutOfStep();
-    void modePersistsAndIsShownOnReopen_data();
-    void modePersistsAndIsShownOnReopen();
-    void queryWithoutWindows1252FormMatchesNothing();
-    void windows1252NameIsDecodedAndFound();
-    void fileChangedOnDiskIsSeenByNextSearch();
-    void loadOutcomeIsShownOncePerSearch_data();
-    void loadOutcomeIsShownOncePerSearch();
-
-private:
-    void writeBanFile(const std::string& bytes);
-    void openWindow();
-    void search(const char* option, const QString& query);
-    QListWidget* list(const QString& name) const;
-    QStringList items(const QString& name) const;
-    void press(const char* button);
-    QList<int> currentRows() const;
-
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<DatabaseForm> form;
-    std::vector<Message> messages;
-};
+    QList<QPair<QString, QString>> messages; // title, text
 
-void TestSearchWindow::init() {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    messages.clear();
-    Messages::setHandler([this](const QString& title, const QString& text) { messages.push_back({title, text}); });
-    Declares::SearchMode = Declares::SearchModeKind::None;
-    Declares::BanFilePath = QFile::encodeName(dir->filePath("ban.txt")).toStdString();
-    writeBanFile(banFile(kStandard));
-    openWindow();
-}
-
-void TestSearchWindow::cleanup() {
-    form.reset();
-    Messages::setHandler({});
-    dir.reset();
-}
-
-void TestSearchWindow::writeBanFile(const std::string& bytes) {
-    QFile file(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
-}
-
-void TestSearchWindow::openWindow() {
-    form = std::make_unique<DatabaseForm>();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-}
-
-void TestSearchWindow::search(const char* option, const QString& query) {
-    if (option != nullptr) {
-        auto* button = form->findChild<QRadioButton*>(option);
-        QVERIFY(button);
-        button->click();
+    // Chooses the ban file ("" for none) and writes the bytes to it when there are any.
+    void useFile(const QString& name, const std::string& bytes = {}) {
+        Declares::BanFilePath = name.isEmpty() ? std::string() : QFile::encodeName(dir->filePath(name)).toStdString();
+        QFile file(dir->filePath(name));
+        QVERIFY(bytes.empty() || (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                                  file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size())));
     }
-    auto* line = form->findChild<QLineEdit*>("SearchQuery");
-    QVERIFY(line);
-    line->setText(query);
-    press("Command1");
-}
-
-QListWidget* TestSearchWindow::list(const QString& name) const {
-    return form->findChild<QListWidget*>(name);
-}
-
-QStringList TestSearchWindow::items(const QString& name) const {
-    QStringList texts;
-    QListWidget* widget = list(name);
-    for (int i = 0; widget && i < widget->count(); ++i) {
-        texts.append(widget->item(i)->text());
+    void openWindow() {
+        form = std::make_unique<DatabaseForm>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
-    return texts;
-}
-
-void TestSearchWindow::press(const char* button) {
-    auto* widget = form->findChild<QPushButton*>(button);
-    QVERIFY(widget);
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
-QList<int> TestSearchWindow::currentRows() const {
-    QList<int> rows;
-    for (const QString& name : kListsLeftToRight) {
-        rows.append(list(name)->currentRow());
+    // Chooses the option when one is named, types the query and presses "Search".
+    void search(const QString& option, const QString& query) {
+        if (!option.isEmpty()) {
+            form->findChild<QRadioButton*>(option)->click();
+        }
+        form->findChild<QLineEdit*>("SearchQuery")->setText(query);
+        press("Command1");
     }
-    return rows;
-}
-
-void TestSearchWindow::controlsCarryTheirTexts() {
-    QCOMPARE(form->objectName(), QString("DatabaseForm"));
-    QCOMPARE(form->windowTitle(), QString("Search database"));
-    const std::vector<std::pair<const char*, const char*>> buttons{
-        {"Optn_SearchByIP", "IP (exact)"}, {"Optn_SearchByMID", "MID"},     {"Optn_SearchByNick", "Nick"},
-        {"Optn_SearchByMod", "Moderator"}, {"Optn_SearchByBanID", "BanID"}, {"Command1", "Search"},
-        {"Cmd_ScrollLast", "Last item"},   {"Cmd_ScrollNext", "Next item"},
-    };
-    for (const auto& [name, caption] : buttons) {
-        auto* button = form->findChild<QAbstractButton*>(name);
-        QVERIFY2(button, name);
-        QCOMPARE(button->text(), QString(caption));
+    void press(const char* button) { QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton); }
+    QListWidget* list(const QString& name) const { return form->findChild<QListWidget*>(name); }
+    QStringList items(const QString& name) const {
+        QStringList texts;
+        for (int i = 0; i < list(name)->count(); ++i) {
+            texts.append(list(name)->item(i)->text());
+        }
+        return texts;
     }
-    QCOMPARE(form->findChild<QPushButton*>("Command1")->toolTip(), QString("Search the database."));
-    QCOMPARE(form->findChild<QLineEdit*>("SearchQuery")->text(), QString());
-    for (const QString& name : kListsLeftToRight) {
-        QVERIFY2(list(name), qPrintable(name));
-        QCOMPARE(list(name)->count(), 0);
+    // Per list, left to right: its entry count, or its current row.
+    QList<int> perList(bool currentRow) const {
+        QList<int> values;
+        for (const QString& name : kLists) {
+            values.append(currentRow ? list(name)->currentRow() : list(name)->count());
+        }
+        return values;
     }
-}
 
-void TestSearchWindow::listsStandUnderTheirHeadings() {
-    const auto labels = form->findChildren<QLabel*>();
-    auto frameOf = [&labels](const QString& text) -> QWidget* {
-        for (QLabel* label : labels) {
-            if (label->text() == text) {
-                return label->parentWidget();
+private slots:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        messages.clear();
+        Messages::setHandler([this](const QString& title, const QString& text) { messages.append({title, text}); });
+        Declares::SearchMode = Declares::SearchModeKind::None;
+        useFile("ban.txt", banFile(kStandard));
+        openWindow();
+    }
+
+    void cleanup() {
+        form.reset();
+        Messages::setHandler({});
+        dir.reset();
+    }
+
+    void controlsAndLayout() {
+        const QStringList names = kOptions + QStringList{"Command1", "Cmd_ScrollLast", "Cmd_ScrollNext"};
+        const QStringList captions{"IP (exact)", "MID",    "Nick",      "Moderator",
+                                   "BanID",      "Search", "Last item", "Next item"};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QCOMPARE(form->findChild<QAbstractButton*>(names[i])->text(), captions[i]);
+            QVERIFY(!form->findChild<QAbstractButton*>(names[i])->isChecked());
+        }
+        QCOMPARE(form->findChild<QPushButton*>("Command1")->toolTip(), QString("Search the database."));
+        // Each list stands under its heading, with the same left edge and width, left to right.
+        int previousRight = -1;
+        for (qsizetype i = 0; i < kLists.size(); ++i) {
+            QWidget* heading = nullptr;
+            for (QLabel* label : form->findChildren<QLabel*>()) {
+                heading = label->text() == kHeadings[i] ? label->parentWidget() : heading;
+            }
+            QVERIFY2(heading, qPrintable(kHeadings[i]));
+            const QRect box = list(kLists[i])->geometry();
+            QCOMPARE(heading->geometry().left(), box.left());
+            QCOMPARE(heading->geometry().width(), box.width());
+            QVERIFY(heading->geometry().bottom() < box.top() && box.left() > previousRight);
+            previousRight = box.right();
+        }
+        QCOMPARE(perList(false), QList<int>(8, 0));
+    }
+
+    void everyModeShowsWhatTheCoreFinds_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("no mode") << "" << QStringList{} << "bob";
+        QTest::newRow("ip") << "Optn_SearchByIP" << QStringList{"123"} << "192.168.1.10";
+        QTest::newRow("mid") << "Optn_SearchByMID" << QStringList{"123", "4567"} << "abc123";
+        QTest::newRow("nick") << "Optn_SearchByNick" << QStringList{"123", "12", "77"} << "BOB";
+        QTest::newRow("moderator") << "Optn_SearchByMod" << QStringList{"123", "4567"} << "MODNAME";
+        QTest::newRow("ban id") << "Optn_SearchByBanID" << QStringList{"12"} << "12";
+    }
+
+    void everyModeShowsWhatTheCoreFinds() {
+        QFETCH(QString, option);
+        QFETCH(QStringList, ids);
+        QFETCH(QString, query);
+        search(option, query);
+        QCOMPARE(items("BannedID"), ids);
+        QCOMPARE(perList(false), QList<int>(8, static_cast<int>(ids.size())));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void eachMatchFillsAllEightLists() {
+        search("Optn_SearchByBanID", "4567");
+        search("Optn_SearchByNick", "bob"); // replaces, does not add to, the earlier result
+        QCOMPARE(items("BannedAliases"), (QStringList{"BoB", "bob", "BOB"}));
+        QCOMPARE(items("BannedDays"), (QStringList{"2", "30", "1"}));
+        QCOMPARE(items("BannedIP"), (QStringList{" 192.168.1.10", " 10.20.30.140", " 192.168.2.20"}));
+        QCOMPARE(items("BannedDate"), (QStringList{"2004-05-12", "2005-01-01", "2008-04-05"}));
+        QCOMPARE(items("BannedBy"), (QStringList{"ModName     ", "Other       ", "Admin       "}));
+        QCOMPARE(items("AccessLevelList"), (QStringList{"2", "1", "2"}));
+        QCOMPARE(items("BannedID"), (QStringList{"123", "12", "77"}));
+        QCOMPARE(items("BannedStatus"), (QStringList{"Still valid", "Expired", "Still valid"}));
+    }
+
+    void stepping() {
+        search("Optn_SearchByNick", "bob");
+        QCOMPARE(perList(true), QList<int>(8, -1));
+        // (button, row every list shows afterwards): past the last entry and below -1 are refused.
+        const std::vector<std::pair<const char*, int>> steps{
+            {"Cmd_ScrollNext", 0},  {"Cmd_ScrollNext", 1},  {"Cmd_ScrollNext", 2},
+            {"Cmd_ScrollNext", 2},  {"Cmd_ScrollLast", 1},  {"Cmd_ScrollLast", 0},
+            {"Cmd_ScrollLast", -1}, {"Cmd_ScrollLast", -1}, {"Cmd_ScrollNext", 0},
+        };
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            press(steps[i].first);
+            QVERIFY2(perList(true) == QList<int>(8, steps[i].second), qPrintable(QString("press %1").arg(i + 1)));
+        }
+        search("", "bob"); // a new search starts again with no current entry
+        QCOMPARE(perList(true), QList<int>(8, -1));
+
+        // A list clicked out of step moves by itself and stays out of step.
+        QListWidget* dates = list("BannedDate");
+        QTest::mouseClick(dates->viewport(), Qt::LeftButton, {}, dates->visualItemRect(dates->item(2)).center());
+        QCOMPARE(perList(true), (QList<int>{-1, -1, -1, -1, 2, -1, -1, -1}));
+        press("Cmd_ScrollNext");
+        QCOMPARE(perList(true), (QList<int>{0, 0, 0, 0, 2, 0, 0, 0}));
+        press("Cmd_ScrollLast");
+        QCOMPARE(perList(true), (QList<int>{-1, -1, -1, -1, 1, -1, -1, -1}));
+        QVERIFY(list("BannedAliases")->selectedItems().isEmpty());
+    }
+
+    // Decided change: the reopened window shows the mode still in force selected.
+    void modePersistsAndIsShownOnReopen() {
+        for (const QString& option : kOptions) {
+            form->findChild<QRadioButton*>(option)->click();
+            form->close();
+            openWindow();
+            for (const QString& name : kOptions) {
+                QCOMPARE(form->findChild<QRadioButton*>(name)->isChecked(), name == option);
             }
         }
-        return nullptr;
-    };
-    int previousRight = -1;
-    for (qsizetype i = 0; i < kListsLeftToRight.size(); ++i) {
-        QListWidget* widget = list(kListsLeftToRight[i]);
-        QWidget* heading = frameOf(kHeadingsLeftToRight[i]);
-        QVERIFY2(heading && qobject_cast<QFrame*>(heading), qPrintable(kHeadingsLeftToRight[i]));
-        QCOMPARE(heading->geometry().left(), widget->geometry().left());
-        QCOMPARE(heading->geometry().width(), widget->geometry().width());
-        QVERIFY(heading->geometry().bottom() < widget->geometry().top());
-        QVERIFY(widget->geometry().left() > previousRight);
-        previousRight = widget->geometry().right();
+        search("", "5"); // still by ban id
+        QCOMPARE(items("BannedAliases"), QStringList{"Carol"});
     }
-    QVERIFY(frameOf("Search by :"));
-    // The option column reads top to bottom in its fixed order; "Last item" stands above "Next item".
-    int previousTop = frameOf("Search by :")->geometry().top();
-    for (const char* name :
-         {"Optn_SearchByIP", "Optn_SearchByMID", "Optn_SearchByNick", "Optn_SearchByMod", "Optn_SearchByBanID"}) {
-        auto* button = form->findChild<QRadioButton*>(name);
-        QVERIFY(button->geometry().top() > previousTop);
-        QVERIFY(!button->isChecked());
-        previousTop = button->geometry().top();
+
+    void windows1252DecodedAndEncoded() {
+        search("Optn_SearchByNick", QString::fromUtf8("\u00e9ric\u20ac"));
+        QCOMPARE(items("BannedAliases"), QStringList{QString::fromUtf8("\u00c9ric\u20ac")});
+        QCOMPARE(items("BannedBy"), QStringList{QString::fromUtf8("Mod\u00c9        ")});
+        search("Optn_SearchByMID", QString::fromUtf8("m\u20ac"));
+        QCOMPARE(items("BannedID"), QStringList{"90"});
+        // U+0100 has no Windows-1252 form; a lossy conversion to "?" would find "bo?".
+        search("Optn_SearchByNick", QString::fromUtf8("bo\u0100"));
+        QCOMPARE(perList(false), QList<int>(8, 0));
+        search("", "bo?");
+        QCOMPARE(items("BannedID"), QStringList{"78"});
     }
-    auto* last = form->findChild<QPushButton*>("Cmd_ScrollLast");
-    auto* next = form->findChild<QPushButton*>("Cmd_ScrollNext");
-    QVERIFY(last->mapTo(form.get(), QPoint()).y() < next->mapTo(form.get(), QPoint()).y());
-}
 
-void TestSearchWindow::matchingByEveryKey_data() {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("statuses");
-
-    const QStringList none;
-    QTest::newRow("nick ignores case") << "Optn_SearchByNick"
-                                       << "bob" << QStringList{"BoB", "bob", "BOB"}
-                                       << QStringList{"Still valid", "Expired", "Still valid"};
-    QTest::newRow("nick query lower-cased")
-        << "Optn_SearchByNick"
-        << "BOB" << QStringList{"BoB", "bob", "BOB"} << QStringList{"Still valid", "Expired", "Still valid"};
-    QTest::newRow("nick is whole name") << "Optn_SearchByNick"
-                                        << "bobb" << none << none;
-    QTest::newRow("ip without stored blanks") << "Optn_SearchByIP"
-                                              << "192.168.1.10" << QStringList{"BoB"} << QStringList{"Still valid"};
-    QTest::newRow("ip typed with a blank") << "Optn_SearchByIP"
-                                           << " 192.168.1.10" << none << none;
-    QTest::newRow("mid trimmed on the row side")
-        << "Optn_SearchByMID"
-        << "abc123" << QStringList{"BoB", "Bobby"} << QStringList{"Still valid", "Still valid"};
-    QTest::newRow("mid query as typed") << "Optn_SearchByMID"
-                                        << " abc123" << none << none;
-    QTest::newRow("mid is case-sensitive") << "Optn_SearchByMID"
-                                           << "ABC123" << none << none;
-    QTest::newRow("moderator ignores case")
-        << "Optn_SearchByMod"
-        << "MODNAME" << QStringList{"BoB", "Bobby"} << QStringList{"Still valid", "Still valid"};
-    QTest::newRow("moderator query keeps its blank") << "Optn_SearchByMod"
-                                                     << "modname " << none << none;
-    QTest::newRow("ban id is exact") << "Optn_SearchByBanID"
-                                     << "12" << QStringList{"bob"} << QStringList{"Expired"};
-    QTest::newRow("ban id longer") << "Optn_SearchByBanID"
-                                   << "123" << QStringList{"BoB"} << QStringList{"Still valid"};
-    // The blank that ends the machine id is trimmed away, so an empty query finds an empty id.
-    QTest::newRow("empty mid") << "Optn_SearchByMID"
-                               << "" << QStringList{"Dave"} << QStringList{"Expired"};
-}
-
-void TestSearchWindow::matchingByEveryKey() {
-    QFETCH(QString, option);
-    QFETCH(QString, query);
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, statuses);
-    search(qPrintable(option), query);
-    QCOMPARE(items("BannedAliases"), names);
-    QCOMPARE(items("BannedStatus"), statuses);
-    for (const QString& name : kListsLeftToRight) {
-        QCOMPARE(list(name)->count(), names.size());
+    // The file is loaded at each search: a change on disk is seen, load outcomes are shown once.
+    void eachSearchLoadsTheFile_data() {
+        QTest::addColumn<QString>("file"); // "" for no file chosen
+        QTest::addColumn<QStringList>("ids");
+        QTest::addColumn<QString>("message"); // part of its text, "" for none
+        QTest::addColumn<QByteArray>("bytes");
+        // Only the first 2999 lines are read: the entry on line 2 is found, the one on line 3102 is not.
+        const std::string chat = QByteArray("chat line\r\n").repeated(3100).chopped(2).toStdString();
+        const QByteArray longFile = QByteArray::fromStdString(banFile({kStandard[0], chat, kStandard[1]}));
+        const QByteArray changed = QByteArray::fromStdString(banFile({kStandard[1], kStandard[3]}));
+        QTest::newRow("changed file") << "ban.txt" << QStringList{"12"} << "" << changed;
+        QTest::newRow("missing file") << "missing.txt" << QStringList() << "missing.txt" << QByteArray();
+        QTest::newRow("no file chosen") << "" << QStringList() << "Select banfile." << QByteArray();
+        QTest::newRow("too many lines") << "long.txt" << QStringList{"123"} << "long.txt" << longFile;
     }
-    QVERIFY(messages.empty());
-}
 
-void TestSearchWindow::eachMatchFillsAllEightLists() {
-    search("Optn_SearchByBanID", "4567");
-    search("Optn_SearchByNick", "bob"); // replaces, does not add to, the earlier result
-    QCOMPARE(items("BannedAliases"), (QStringList{"BoB", "bob", "BOB"}));
-    QCOMPARE(items("BannedDays"), (QStringList{"2", "30", "1"}));
-    QCOMPARE(items("BannedIP"), (QStringList{" 192.168.1.10", " 10.20.30.140", " 192.168.2.20"}));
-    QCOMPARE(items("BannedDate"), (QStringList{"2004-05-12", "2005-01-01", "2008-04-05"}));
-    QCOMPARE(items("BannedBy"), (QStringList{"ModName     ", "Other       ", "Admin       "}));
-    QCOMPARE(items("AccessLevelList"), (QStringList{"2", "1", "2"}));
-    QCOMPARE(items("BannedID"), (QStringList{"123", "12", "77"}));
-    QCOMPARE(items("BannedStatus"), (QStringList{"Still valid", "Expired", "Still valid"}));
-}
-
-void TestSearchWindow::noModeListsNothing() {
-    search(nullptr, "bob");
-    for (const QString& name : kListsLeftToRight) {
-        QCOMPARE(list(name)->count(), 0);
-    }
-    QVERIFY(messages.empty());
-}
-
-void TestSearchWindow::lastChosenModeIsUsed() {
-    form->findChild<QRadioButton*>("Optn_SearchByBanID")->click();
-    search("Optn_SearchByMod", "modname");
-    QCOMPARE(items("BannedAliases"), (QStringList{"BoB", "Bobby"}));
-    QCOMPARE(Declares::SearchMode, Declares::SearchModeKind::Moderator);
-}
-
-void TestSearchWindow::steppingMovesAllListsWithinBounds() {
-    search("Optn_SearchByNick", "bob");
-    QCOMPARE(currentRows(), QList<int>(8, -1));
-    // (button, row every list shows afterwards): past the last entry and below -1 are refused.
-    const std::vector<std::pair<const char*, int>> steps{
-        {"Cmd_ScrollNext", 0},  {"Cmd_ScrollNext", 1},  {"Cmd_ScrollNext", 2},
-        {"Cmd_ScrollNext", 2},  {"Cmd_ScrollLast", 1},  {"Cmd_ScrollLast", 0},
-        {"Cmd_ScrollLast", -1}, {"Cmd_ScrollLast", -1}, {"Cmd_ScrollNext", 0},
-    };
-    int pressCount = 0;
-    for (const auto& [button, row] : steps) {
-        press(button);
-        ++pressCount;
-        QVERIFY2(currentRows() == QList<int>(8, row), qPrintable(QString("after press %1").arg(pressCount)));
-        if (row == -1) {
-            QCOMPARE(list("BannedAliases")->currentItem(), nullptr);
-            QVERIFY(list("BannedAliases")->selectedItems().isEmpty());
-        } else {
-            QCOMPARE(list("BannedID")->selectedItems().size(), 1);
+    void eachSearchLoadsTheFile() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, ids);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, bytes);
+        search("Optn_SearchByNick", "bob"); // earlier results must go
+        useFile(file, bytes.toStdString());
+        QCOMPARE(items("BannedID"), (QStringList{"123", "12", "77"})); // nothing reloads until the next search
+        search("", "bob");
+        QCOMPARE(messages.size(), message.isEmpty() ? 0 : 1);
+        for (const auto& [title, text] : messages) {
+            QCOMPARE(title, QString("Mirewatch"));
+            QVERIFY2(text.contains(message), qPrintable(text));
         }
+        QCOMPARE(items("BannedID"), ids);
+        QCOMPARE(perList(false), QList<int>(8, static_cast<int>(ids.size())));
     }
-    // A new search starts the lists again with no current entry.
-    search(nullptr, "bob");
-    QCOMPARE(currentRows(), QList<int>(8, -1));
-}
-
-void TestSearchWindow::listsClickedOutOfStepStayOutOfStep() {
-    search("Optn_SearchByNick", "bob");
-    QListWidget* dates = list("BannedDate");
-    QTest::mouseClick(dates->viewport(), Qt::LeftButton, {}, dates->visualItemRect(dates->item(2)).center());
-    QCOMPARE(dates->currentRow(), 2);
-    // Only the clicked list moved.
-    QCOMPARE(currentRows(), (QList<int>{-1, -1, -1, -1, 2, -1, -1, -1}));
-    press("Cmd_ScrollNext");
-    QCOMPARE(currentRows(), (QList<int>{0, 0, 0, 0, 2, 0, 0, 0}));
-    press("Cmd_ScrollLast");
-    QCOMPARE(currentRows(), (QList<int>{-1, -1, -1, -1, 1, -1, -1, -1}));
-    press("Cmd_ScrollLast");
-    QCOMPARE(currentRows(), (QList<int>{-1, -1, -1, -1, 0, -1, -1, -1}));
-    press("Cmd_ScrollLast");
-    QCOMPARE(currentRows(), QList<int>(8, -1));
-}
-
-void TestSearchWindow::modePersistsAndIsShownOnReopen_data() {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("query");
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("ip") << "Optn_SearchByIP"
-                        << "192.168.1.100" << QStringList{"Carol"};
-    QTest::newRow("mid") << "Optn_SearchByMID"
-                         << "xyz" << QStringList{"Carol"};
-    QTest::newRow("nick") << "Optn_SearchByNick"
-                          << "carol" << QStringList{"Carol"};
-    QTest::newRow("moderator") << "Optn_SearchByMod"
-                               << "zed" << QStringList{"Carol"};
-    QTest::newRow("ban id") << "Optn_SearchByBanID"
-                            << "5" << QStringList{"Carol"};
-}
-
-void TestSearchWindow::modePersistsAndIsShownOnReopen() {
-    QFETCH(QString, option);
-    QFETCH(QString, query);
-    QFETCH(QStringList, names);
-    const QStringList options{"Optn_SearchByIP", "Optn_SearchByMID", "Optn_SearchByNick", "Optn_SearchByMod",
-                              "Optn_SearchByBanID"};
-    for (const QString& name : options) {
-        QVERIFY(!form->findChild<QRadioButton*>(name)->isChecked());
-    }
-    form->findChild<QRadioButton*>(option)->click();
-    form->close();
-    form.reset();
-
-    openWindow();
-    for (const QString& name : options) {
-        QCOMPARE(form->findChild<QRadioButton*>(name)->isChecked(), name == option);
-    }
-    search(nullptr, query);
-    QCOMPARE(items("BannedAliases"), names);
-}
-
-void TestSearchWindow::queryWithoutWindows1252FormMatchesNothing() {
-    search("Optn_SearchByNick", "bob");
-    QCOMPARE(list("BannedAliases")->count(), 3);
-    // U+0100 has no Windows-1252 form; a lossy conversion to "?" would find "bo?".
-    search(nullptr, QString::fromUtf8("bo\u0100"));
-    for (const QString& name : kListsLeftToRight) {
-        QCOMPARE(list(name)->count(), 0);
-    }
-    search(nullptr, "bo?");
-    QCOMPARE(items("BannedAliases"), QStringList{"bo?"});
-}
-
-void TestSearchWindow::windows1252NameIsDecodedAndFound() {
-    std::vector<Ban> bans = kStandard;
-    bans.push_back({'#', "90", '4', "Mod\xC9", "2009-01-02", "3", "192.168.9.90", "m\x80", "\xC9ric\x80"});
-    writeBanFile(banFile(bans));
-    search("Optn_SearchByNick", QString::fromUtf8("\u00e9ric\u20ac"));
-    QCOMPARE(items("BannedAliases"), QStringList{QString::fromUtf8("\u00c9ric\u20ac")});
-    QCOMPARE(items("BannedBy"), QStringList{QString::fromUtf8("Mod\u00c9        ")});
-    search("Optn_SearchByMID", QString::fromUtf8("m\u20ac"));
-    QCOMPARE(items("BannedAliases"), QStringList{QString::fromUtf8("\u00c9ric\u20ac")});
-}
-
-void TestSearchWindow::fileChangedOnDiskIsSeenByNextSearch() {
-    search("Optn_SearchByNick", "bob");
-    QCOMPARE(items("BannedID"), (QStringList{"123", "12", "77"}));
-    writeBanFile(banFile({kStandard[1], kStandard[3]}));
-    QCOMPARE(items("BannedID"), (QStringList{"123", "12", "77"})); // nothing reloads until the next search
-    search(nullptr, "bob");
-    QCOMPARE(items("BannedID"), QStringList{"12"});
-}
-
-void TestSearchWindow::loadOutcomeIsShownOncePerSearch_data() {
-    QTest::addColumn<QString>("file");     // "" for no file chosen
-    QTest::addColumn<QByteArray>("bytes"); // written when not empty
-    QTest::addColumn<int>("messageCount");
-    QTest::addColumn<QString>("textPart");
-    QTest::addColumn<QStringList>("names");
-
-    QTest::newRow("whole file") << "other.txt" << QByteArray::fromStdString(banFile(kStandard)) << 0 << ""
-                                << QStringList{"BoB", "bob", "BOB"};
-    QTest::newRow("missing file") << "missing.txt" << QByteArray() << 1 << "missing.txt" << QStringList();
-    QTest::newRow("no file chosen") << "" << QByteArray() << 1 << "Select banfile." << QStringList();
-    // Only the first 2999 lines are read: the entry on line 2 is found, the one on line 3100 is not.
-    std::string longFile = "Log opened\r\n" + entryLine(kStandard[0]) + "\r\n";
-    for (int i = 0; i < 3100; ++i) {
-        longFile += "chat line\r\n";
-    }
-    longFile += entryLine(kStandard[1]) + "\r\nend\r\n";
-    QTest::newRow("too many lines") << "long.txt" << QByteArray::fromStdString(longFile) << 1 << "long.txt"
-                                    << QStringList{"BoB"};
-}
-
-void TestSearchWindow::loadOutcomeIsShownOncePerSearch() {
-    QFETCH(QString, file);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, messageCount);
-    QFETCH(QString, textPart);
-    QFETCH(QStringList, names);
-
-    search("Optn_SearchByNick", "bob"); // earlier results must go
-    QCOMPARE(list("BannedAliases")->count(), 3);
-    Declares::BanFilePath = file.isEmpty() ? std::string() : QFile::encodeName(dir->filePath(file)).toStdString();
-    if (!bytes.isEmpty()) {
-        writeBanFile(bytes.toStdString());
-    }
-    search(nullptr, "bob");
-    QCOMPARE(static_cast<int>(messages.size()), messageCount);
-    for (const Message& message : messages) {
-        QCOMPARE(message.title, QString("Mirewatch"));
-        QVERIFY2(message.text.contains(textPart), qPrintable(message.text));
-    }
-    QCOMPARE(items("BannedAliases"), names);
-    for (const QString& name : kListsLeftToRight) {
-        QCOMPARE(list(name)->count(), names.size());
-    }
-}
+};
 
 QTEST_MAIN(TestSearchWindow)
 #include "test_search_window.moc"
