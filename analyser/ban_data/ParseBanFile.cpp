@@ -15,26 +15,22 @@ constexpr int FirstDateColumn = 19;
 constexpr int LastExtractedColumn = 32; // from here on ParseBanEntryLine finds the date itself
 constexpr int LastDateColumn = 40;
 
-bool OldDateAt(const std::string& line, int column) {
-    return TextAt(line, column, "200");
-}
-
-// Years 2000 to 2099.
-bool DateAt(const std::string& line, int column) {
-    return TextAt(line, column, "20") && DigitAt(line, column + 2);
-}
-
-// "200" wins wherever it stands in the searched columns, so every line dated 2000-2009 keeps the
-// column it always had; a later year is looked for only when no "200" is there.
+// "20" and a digit: years 2000 to 2099. A "200" wins wherever it stands in the searched columns, so
+// every line dated 2000-2009 keeps the column it always had; a later year counts only when no "200"
+// is there.
 int FindDate(const std::string& line, int from, int to) {
-    for (auto matches : {OldDateAt, DateAt}) {
-        for (int d = from; d <= to; ++d) {
-            if (matches(line, d)) {
+    int firstYear = 0;
+    for (int d = from; d <= to; ++d) {
+        if (TextAt(line, d, "20") && DigitAt(line, d + 2)) {
+            if (CharAt(line, d + 2, '0')) {
                 return d;
+            }
+            if (firstYear == 0) {
+                firstYear = d;
             }
         }
     }
-    return 0;
+    return firstYear;
 }
 
 // The ban number is the run of digits from column 4, five at most.
