@@ -1,14 +1,15 @@
 #include "AboutMeForm.h"
 
+#include "LabelFrame.h"
+
 #include <QFrame>
-#include <QLabel>
 #include <QVBoxLayout>
 
 AboutMeForm::AboutMeForm() {
     setObjectName(QStringLiteral("AboutMeForm"));
     setWindowTitle(QStringLiteral("About"));
 
-    const QString texts[] = {
+    const QStringList texts = {
         QStringLiteral("Mirewatch, the ban log analyser, was written for the moderators of this zone. Questions "
                        "and reports go to the zone's staff."),
         QStringLiteral("It offers a wide variety of options, like checking up on individual bans, searching after "
@@ -19,20 +20,7 @@ AboutMeForm::AboutMeForm() {
                        "instructions on how to do this is found in the Readme! file."),
     };
 
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setFrameShape(QFrame::Box);
-    frame->setFrameShadow(QFrame::Sunken);
-    auto* frameLayout = new QVBoxLayout(frame);
-    frameLayout->setSpacing(12);
-    int number = 1;
-    for (const QString& text : texts) {
-        auto* label = new QLabel(text, frame);
-        label->setObjectName(QStringLiteral("Label%1").arg(number++));
-        label->setWordWrap(true);
-        label->setTextFormat(Qt::PlainText);
-        frameLayout->addWidget(label);
-    }
+    QFrame* frame = makeLabelFrame(this, texts, 12);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);

@@ -1,5 +1,7 @@
 #include "BetaTesters.h"
 
+#include "LabelFrame.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -16,23 +18,10 @@ BetaTesters::BetaTesters() {
     banner->setPixmap(QPixmap(QStringLiteral(":/BetaBanner.png")));
     banner->setFixedSize(600, 81);
 
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setFrameShape(QFrame::Box);
-    frame->setFrameShadow(QFrame::Sunken);
-    auto* frameLayout = new QVBoxLayout(frame);
-    const QString thanks[] = {
-        QStringLiteral("Thanks to our first tester, who tried every window before anyone else did."),
-        QStringLiteral("Thanks to the zone's moderator team for their support and for the ban logs to test with."),
-    };
-    int number = 1;
-    for (const QString& text : thanks) {
-        auto* label = new QLabel(text, frame);
-        label->setObjectName(QStringLiteral("Label%1").arg(number++));
-        label->setWordWrap(true);
-        label->setTextFormat(Qt::PlainText);
-        frameLayout->addWidget(label);
-    }
+    QFrame* frame = makeLabelFrame(
+        this,
+        {QStringLiteral("Thanks to our first tester, who tried every window before anyone else did."),
+         QStringLiteral("Thanks to the zone's moderator team for their support and for the ban logs to test with.")});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(banner);
