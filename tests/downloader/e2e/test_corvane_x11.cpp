@@ -217,6 +217,39 @@ private slots:
         }
     }
 
+    // The driver alone, against a window that takes the focus back at once whenever it loses it. Holding the focus
+    // when the game is activated, it makes the activation fail; taking it after a good activation, it makes the
+    // sending fail. Either way nothing is typed, into the game or into the thief.
+    void focusNotConfirmed_data() {
+        QTest::addColumn<QStringList>("thief");
+        QTest::addColumn<bool>("beforeActivation");
+        const QStringList managed{"--title", "Intruder", "--recorder", "--steal-focus"};
+        const QStringList unmanaged = managed + QStringList{"--unmanaged"};
+        QTest::newRow("managed thief before activation") << managed << true;
+        QTest::newRow("unmanaged thief before activation") << unmanaged << true;
+        QTest::newRow("managed thief after activation") << managed << false;
+        QTest::newRow("unmanaged thief after activation") << unmanaged << false;
+    }
+
+    void focusNotConfirmed() {
+        QFETCH(QStringList, thief);
+        QFETCH(bool, beforeActivation);
+        std::unique_ptr<StandIn> stealer;
+        if (beforeActivation) {
+            stealer = std::make_unique<StandIn>(thief);
+        }
+        StandIn game({"--title", "Continuum"});
+        X11WindowDriver driver;
+        QCOMPARE(driver.activateWindow("Continuum"), !beforeActivation);
+        if (!stealer) {
+            stealer = std::make_unique<StandIn>(thief);
+        }
+        QVERIFY(!driver.sendKeys("?log Zone Banlog.txt{ENTER}"));
+        QTest::qWait(300);
+        QCOMPARE(stealer->transcript().join(' '), QByteArray());
+        QCOMPARE(game.transcript(), QList<QByteArray>{});
+    }
+
     // The keyboard's state must not change what arrives, and is as it was afterwards.
     void keyboardState_data() {
         QTest::addColumn<bool>("capsLock");
@@ -270,20 +303,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(game.transcript(), QList<QByteArray>{"M\xFCll @ #{x}"}, 3000);
     }
 
-    // Another window takes the focus mid-run; an unmanaged (override-redirect) one does so without the window
-    // manager's knowledge, so the window manager still calls the game active.
-    void focusStolenDuringRun_data() {
-        QTest::addColumn<QStringList>("intruder");
-        QTest::newRow("managed window") << QStringList{"--title", "Intruder", "--recorder", "--steal-focus"};
-        QTest::newRow("unmanaged window")
-            << QStringList{"--title", "Intruder", "--recorder", "--steal-focus", "--unmanaged"};
+    // Another window takes the focus and takes it back at once whenever it loses it, so that every activation ends
+    // with the focus in that window. An unmanaged (override-redirect) one does so without the window manager's
+    // knowledge, so the window manager still calls the game active. Started before the run, it holds the focus from
+    // the first activation on and the game must receive nothing at all.
+    void focusStolen_data() {
+        QTest::addColumn<QStringList>("thief");
+        QTest::addColumn<bool>("beforeRun");
+        const QStringList managed{"--title", "Intruder", "--recorder", "--steal-focus"};
+        const QStringList unmanaged = managed + QStringList{"--unmanaged"};
+        QTest::newRow("managed window, mid-run") << managed << false;
+        QTest::newRow("unmanaged window, mid-run") << unmanaged << false;
+        QTest::newRow("managed window, before the run") << managed << true;
+        QTest::newRow("unmanaged window, before the run") << unmanaged << true;
     }
-    void focusStolenDuringRun() {
-        QFETCH(QStringList, intruder);
-        interruptedRun(intruder, false);
+    void focusStolen() {
+        QFETCH(QStringList, thief);
+        QFETCH(bool, beforeRun);
+        interruptedRun(thief, beforeRun ? Interruption::ThiefFirst : Interruption::ThiefMidRun);
     }
     // The game closes mid-run: the window that then gets the focus receives nothing.
-    void gameClosedDuringRun() { interruptedRun({"--title", "Bystander", "--recorder"}, true); }
+    void gameClosedDuringRun() { interruptedRun({"--title", "Bystander", "--recorder"}, Interruption::GameCloses); }
 
     void stopButtonEndsLogging() {
         StandIn game({"--title", "Continuum"});
@@ -304,29 +344,41 @@ private slots:
     }
 
 private:
+    enum class Interruption { ThiefFirst, ThiefMidRun, GameCloses };
+
     // The run stops with the activation error, shown once, and types nothing into the other window.
-    void interruptedRun(const QStringList& otherOptions, bool closeGame) {
+    void interruptedRun(const QStringList& otherOptions, Interruption how) {
+        const bool closeGame = how == Interruption::GameCloses;
         std::unique_ptr<StandIn> other;
-        if (closeGame) {
-            other = std::make_unique<StandIn>(otherOptions); // under the game, to take the focus when it closes
+        if (how != Interruption::ThiefMidRun) {
+            // Started first: the thief holds the focus when the game comes up; the bystander lies under the game, to
+            // get the focus when it closes.
+            other = std::make_unique<StandIn>(otherOptions);
         }
         StandIn game({"--title", "Continuum"});
         Harness h;
         h.click(closeGame ? "CMD_NetworkRetrive" : "CMD_ZoneBanRetrive");
-        QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 3, 10000);
+        if (how != Interruption::ThiefFirst) {
+            QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 3, 10000);
+        }
         if (closeGame) {
             game.close();
-        } else {
+        } else if (!other) {
             other = std::make_unique<StandIn>(otherOptions);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 20000);
         QTest::qWait(3 * FastIntervalMs);
+        // First what the other window got, so that keys typed into the wrong window are what a failure shows.
+        QCOMPARE(other->transcript().join(' '), QByteArray());
         QCOMPARE(h.messages, QStringList{QStringLiteral("Corvane Error: ") + ActivationError});
         QVERIFY(h.timersStopped());
-        QCOMPARE(other->transcript(), QList<QByteArray>{});
         const auto lines = game.transcript();
-        QVERIFY(lines.size() < 33);
-        QVERIFY2(isPrefixOfRun(lines, runCommands(closeGame)), lines.join('|').constData());
+        if (how == Interruption::ThiefFirst) {
+            QCOMPARE(lines, QList<QByteArray>{});
+        } else {
+            QVERIFY(lines.size() < 33);
+            QVERIFY2(isPrefixOfRun(lines, runCommands(closeGame)), lines.join('|').constData());
+        }
     }
 };
 
