@@ -35,11 +35,5 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     resize(900, 520);
 
     Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
-    const std::vector<std::string> lines = BanHandle::FindRepeatedOffendersByMid();
-    QStringList items;
-    items.reserve(static_cast<qsizetype>(lines.size()));
-    for (const std::string& line : lines) {
-        items.append(Text1252::decode(line));
-    }
-    list->addItems(items);
+    list->addItems(Text1252::decodeAll(BanHandle::FindRepeatedOffendersByMid()));
 }

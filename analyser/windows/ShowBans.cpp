@@ -26,11 +26,5 @@ ShowBans::ShowBans() {
     // The viewer reads the file itself, but the load tells the user when there is nothing (or not all) to see.
     Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
 
-    const std::vector<std::string> lines = BanHandle::ReadBanFileForViewer();
-    QStringList entries;
-    entries.reserve(static_cast<qsizetype>(lines.size()));
-    for (const std::string& line : lines) {
-        entries.append(Text1252::decode(line));
-    }
-    loadBans->addItems(entries);
+    loadBans->addItems(Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
 }

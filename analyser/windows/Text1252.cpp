@@ -13,6 +13,15 @@ QString decode(const std::string& bytes) {
     return text;
 }
 
+QStringList decodeAll(const std::vector<std::string>& lines) {
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) {
+        texts.append(decode(line));
+    }
+    return texts;
+}
+
 std::optional<std::string> encode(const QString& text) {
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(text.size()));

@@ -2,12 +2,17 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Text1252 {
 
 QString decode(const std::string& bytes);
+
+// Every text decoded, in order: what a list box shows of a procedure's lines.
+QStringList decodeAll(const std::vector<std::string>& lines);
 
 // Nothing when a character has no Windows-1252 form (such a query can match nothing).
 std::optional<std::string> encode(const QString& text);
