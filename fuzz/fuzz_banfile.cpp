@@ -115,7 +115,7 @@ void CheckLoadedData(const BanHandle::LoadOutcome& outcome) {
     Check(row == count, "every record comes from an entry line");
 }
 
-// Independent of the core's own search: the rules written out again, row by row.
+// Independent of the core's own search: each mode's rule stated plainly, row by row.
 std::vector<BanHandle::SearchMatch> ExpectedMatches(SearchModeKind mode, const std::string& query) {
     std::vector<BanHandle::SearchMatch> out;
     if (mode == SearchModeKind::None) {

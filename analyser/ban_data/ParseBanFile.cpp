@@ -15,9 +15,9 @@ constexpr int FirstDateColumn = 19;
 constexpr int LastExtractedColumn = 32; // from here on ParseBanEntryLine finds the date itself
 constexpr int LastDateColumn = 40;
 
-// "20" and a digit: years 2000 to 2099. A "200" wins wherever it stands in the searched columns, so
-// every line dated 2000-2009 keeps the column it always had; a later year counts only when no "200"
-// is there.
+// "20" and a digit: years 2000 to 2099. A "200" wins wherever it stands in the searched columns, so a
+// date of 2000-2009 is found even after a "2017" in the moderator's name; a later year counts only
+// when no "200" is there.
 int FindDate(const std::string& line, int from, int to) {
     int firstYear = 0;
     for (int d = from; d <= to; ++d) {

@@ -149,8 +149,8 @@ TEST(EntryFields, DateColumnSearch) {
     }
 }
 
-TEST(EntryFields, Old200RuleKeepsItsColumnWhenALaterYearPatternComesFirst) {
-    // "2017" inside the moderator's name stands before the date, but the "200" of the date wins as it always did.
+TEST(EntryFields, ADateOf200xWinsOverALaterYearInTheModeratorName) {
+    // "2017" inside the moderator's name stands before the date, but a "200" wins wherever it stands.
     Entry e;
     e.id = "5";
     e.moderator = "Zed2017";

@@ -28,7 +28,7 @@ std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> 
     return all;
 }
 
-TEST(ByMid, TheWrittenExample) {
+TEST(ByMid, LaterRecordsUnderAnotherNameArePairedAndMarkedRemoved) {
     const auto a = Record("A", "m1"), b = Record("B", "m2"), c = Record("C", "m1");
     SetRecords({a, b, c, a});
     EXPECT_EQ(FindRepeatedOffendersByMid(), Concat({PairLines(c, a), {Sep, Sep, Sep, Sep}}));
