@@ -5,6 +5,7 @@ namespace Declares {
 std::array<std::string, BanFileSlots + 1> BanFileLines;
 std::int32_t BanFileLineCount = 0;
 std::string BanFilePath;
+std::vector<char> BanFileReadBuffer(std::size_t(1) << 18);
 
 std::array<BanRecord, BanTableRows + 1> BanRecordTable;
 std::int16_t BanRecordCount = 0;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Declares {
 
@@ -33,6 +34,9 @@ enum class SearchModeKind { None, BanID, IP, MID, Moderator, Nick };
 extern std::array<std::string, BanFileSlots + 1> BanFileLines;
 extern std::int32_t BanFileLineCount;
 extern std::string BanFilePath;
+// The loader reads the ban file through this buffer, one chunk of its size at a time; sized once for the
+// process, so a load allocates nothing for it. Never empty.
+extern std::vector<char> BanFileReadBuffer;
 
 extern std::array<BanRecord, BanTableRows + 1> BanRecordTable;
 extern std::int16_t BanRecordCount;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace BanHandle {
@@ -29,14 +30,12 @@ const char* FindTerminator(const char* p, const char* end) {
     return cr ? cr : limit;
 }
 
-// Reads at most maxLines lines, handing line k (from 0) to lineAt(k) to be filled. CR LF, a lone CR
-// and a lone LF each end a line; a last line without a terminator counts. A stored line is cut at
-// MaxStoredLineLength and the rest of it skipped, so memory stays bounded whatever the file holds.
-template <class LineAt> ReadResult ReadLines(const std::string& path, std::size_t maxLines, LineAt lineAt) {
-    constexpr std::size_t ChunkSize = 1 << 18;
-    // One buffer for the life of the process, left uninitialised: the program has one thread.
-    static const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
-
+// Reads at most maxLines lines through buffer, a chunk of its size at a time, handing line k (from 0) to
+// lineAt(k) to be filled. CR LF, a lone CR and a lone LF each end a line, also when a chunk ends between
+// CR and LF; a last line without a terminator counts. A stored line is cut at MaxStoredLineLength and the
+// rest of it skipped, so memory stays bounded whatever the file holds.
+template <class LineAt>
+ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_t maxLines, LineAt lineAt) {
     ReadResult result;
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -48,7 +47,7 @@ template <class LineAt> ReadResult ReadLines(const std::string& path, std::size_
     bool pendingCr = false;      // a CR ended the previous chunk; a LF at the next chunk's start belongs to it
 
     for (;;) {
-        const std::size_t n = std::fread(buffer.get(), 1, ChunkSize, file.get());
+        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
         if (n == 0) {
             if (std::ferror(file.get())) {
                 result.error = errno != 0 ? errno : EIO;
@@ -57,7 +56,7 @@ template <class LineAt> ReadResult ReadLines(const std::string& path, std::size_
             }
             break;
         }
-        const char* p = buffer.get();
+        const char* p = buffer.data();
         const char* end = p + n;
         if (pendingCr) {
             pendingCr = false;
@@ -115,7 +114,7 @@ LoadOutcome LoadBanFile() {
         outcome.reason = "no ban file has been chosen yet";
     } else {
         // File line k goes straight into slot k + 2, reusing the storage an earlier load gave it.
-        const ReadResult read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines,
+        const ReadResult read = ReadLines(Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
                                           [](std::size_t k) -> std::string& { return BanFileLines[k + 2]; });
         if (read.error != 0) {
             outcome.kind = LoadOutcome::Kind::CannotOpen;
@@ -138,7 +137,7 @@ std::vector<std::string> ReadBanFileForViewer() {
         return {};
     }
     std::vector<std::string> entries{"Beginning of file", ""};
-    const ReadResult read = ReadLines(Declares::BanFilePath, Declares::MaxBanFileLines,
+    const ReadResult read = ReadLines(Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
                                       [&entries](std::size_t) -> std::string& { return entries.emplace_back(); });
     if (read.error != 0) {
         return {};
