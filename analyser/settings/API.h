@@ -1,6 +1,8 @@
-// The settings procedures: one value, the ban file path, kept in Config.ini beside the program.
+// The settings procedures: one value, the ban file path, kept in Config.ini beside the program (or, for a program
+// installed where the user cannot write, in the user's configuration directory).
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace API {
@@ -21,8 +23,17 @@ std::string ReadConfigValue(const std::string& section, const std::string& key);
 // a key that would read as a comment or header) is refused rather than written where it would not read back.
 WriteOutcome WriteConfigValue(const std::string& section, const std::string& key, const std::string& value);
 
-// The full path of Config.ini: the running program's directory and the file name; empty when the program's
-// directory cannot be found.
+// The full path of Config.ini for this run, chosen once: beside the program when its directory can be written,
+// the per-user file otherwise (see ChooseConfigFilePath); empty when neither place can be found.
 std::string ConfigFilePath();
+
+#ifndef _WIN32
+// Where Config.ini lives, given the program's directory (nullopt when unknown; "" for "/"), whether the user may
+// write there, and $XDG_CONFIG_HOME and $HOME (null when unset): beside the program if writable, else
+// <config home>/Mirewatch/Config.ini with <config home> being $XDG_CONFIG_HOME when absolute, $HOME/.config
+// otherwise; beside the program again when there is no absolute config home either (the write then says why).
+std::string ChooseConfigFilePath(const std::optional<std::string>& programDirectory, bool directoryWritable,
+                                 const char* xdgConfigHome, const char* home);
+#endif
 
 } // namespace API

@@ -1,10 +1,14 @@
-// The settings procedures on POSIX systems: Config.ini beside the running program, read and written by
-// the portable profile file code.
+// The settings procedures on POSIX systems: Config.ini beside the running program, or in the user's configuration
+// directory when the program is installed where the user cannot write; read and written by the portable profile
+// file code.
 #include "API.h"
 #include "ProfileFile.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -31,12 +35,51 @@ std::optional<std::string> ProgramDirectory() {
     }
 }
 
+// The path without trailing slashes, so that appending "/name" never doubles one; "/" gives "".
+std::string WithoutTrailingSlashes(std::string path) {
+    while (!path.empty() && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+// Creates the directories leading to path's file that are missing, private to the user as XDG asks.
+void CreateParentDirectories(const std::string& path) {
+    for (auto slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) {
+            return; // the write that follows names the reason
+        }
+    }
+}
+
 } // namespace
 
-std::string ConfigFilePath() {
+std::string ChooseConfigFilePath(const std::optional<std::string>& programDirectory, bool directoryWritable,
+                                 const char* xdgConfigHome, const char* home) {
     // A program in "/" gives "/Config.ini", not "//Config.ini": a leading "//" may mean something else to POSIX.
-    const auto directory = ProgramDirectory();
-    return directory ? *directory + "/Config.ini" : std::string();
+    const auto beside = programDirectory ? *programDirectory + "/Config.ini" : std::string();
+    if (programDirectory && directoryWritable) {
+        return beside;
+    }
+    // Relative XDG paths are to be ignored; so is a relative HOME, which would depend on the working directory.
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+        return WithoutTrailingSlashes(xdgConfigHome) + "/Mirewatch/Config.ini";
+    }
+    if (home != nullptr && home[0] == '/') {
+        return WithoutTrailingSlashes(home) + "/.config/Mirewatch/Config.ini";
+    }
+    return beside;
+}
+
+std::string ConfigFilePath() {
+    // Chosen once, so that what is read, what is written and what the Help window names stay one file. The file
+    // is replaced through a temporary file beside it, so the directory must be writable, not just the file.
+    static const std::string path = [] {
+        const auto directory = ProgramDirectory();
+        const bool writable = directory && access(directory->empty() ? "/" : directory->c_str(), W_OK) == 0;
+        return ChooseConfigFilePath(directory, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    }();
+    return path;
 }
 
 std::string ReadConfigValue(const std::string& section, const std::string& key) {
@@ -49,6 +92,7 @@ WriteOutcome WriteConfigValue(const std::string& section, const std::string& key
     if (path.empty()) {
         return {false, "Cannot find the program's directory."};
     }
+    CreateParentDirectories(path);
     return WriteProfileFile(path, section, key, value);
 }
 

@@ -287,3 +287,24 @@ TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
 }
 
 } // namespace
+
+// The choice between Config.ini beside the program and the per-user file, without touching the file system.
+TEST(ConfigFile, PerUserFileWhenTheProgramDirectoryCannotBeWritten) {
+    struct Case {
+        std::optional<std::string> directory;
+        bool writable;
+        const char *xdg, *home, *expected;
+    };
+    const std::vector<Case> cases = {
+        {"/opt/mw", true, "/x", "/h", "/opt/mw/Config.ini"},
+        {"", true, nullptr, "/h", "/Config.ini"},
+        {"/usr/bin", false, "/x/cfg/", "/h", "/x/cfg/Mirewatch/Config.ini"},
+        {"/usr/bin", false, "cfg", "/h/", "/h/.config/Mirewatch/Config.ini"},
+        {std::nullopt, false, nullptr, "/", "/.config/Mirewatch/Config.ini"},
+        {"/usr/bin", false, "", "h", "/usr/bin/Config.ini"},
+        {std::nullopt, false, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(API::ChooseConfigFilePath(c.directory, c.writable, c.xdg, c.home), c.expected) << c.expected;
+    }
+}
