@@ -13,7 +13,7 @@ convert=/usr/bin/convert
 tile() {
     local out=$1
     shift
-    "$convert" -size 256x256 gradient:'#2a6f97-#16324f' \
+    "$convert" -size 256x256 gradient:'#2a6f97-#16324f' -alpha set \
         \( -size 256x256 xc:none -fill white -draw 'roundrectangle 8,8 247,247 44,44' \) \
         -compose DstIn -composite -compose Over \
         "$@" \
