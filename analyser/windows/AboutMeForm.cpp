@@ -3,6 +3,7 @@
 #include "LabelFrame.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QVBoxLayout>
 
 AboutMeForm::AboutMeForm() {
@@ -22,7 +23,11 @@ AboutMeForm::AboutMeForm() {
 
     QFrame* frame = makeLabelFrame(this, texts, 12);
 
+    auto* version = new QLabel(QStringLiteral("Mirewatch " MW_VERSION), this);
+    version->setObjectName(QStringLiteral("VersionLabel"));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
+    layout->addWidget(version);
     setMinimumWidth(480);
 }

@@ -1,5 +1,8 @@
 #include "HelpMeForm.h"
 
+#include "API.h"
+#include "Messages.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -51,7 +54,21 @@ HelpMeForm::HelpMeForm() {
         ++number;
     }
 
+    // Which Config.ini this run uses: an installed program keeps it in the user's configuration directory.
+    const auto configPath = API::ConfigFilePath();
+    auto* settings = new QLabel(
+        configPath.empty()
+            ? QStringLiteral("Mirewatch cannot find a place for its settings.")
+            : QStringLiteral("The chosen ban file is remembered in %1").arg(Messages::displayPath(configPath)),
+        this);
+    settings->setObjectName(QStringLiteral("SettingsLabel"));
+    settings->setWordWrap(true);
+    settings->setTextFormat(Qt::PlainText);
+    settings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
+    layout->addWidget(settings);
+    layout->addStretch(); // room to spare goes below the texts, not between them
     setMinimumWidth(520);
 }

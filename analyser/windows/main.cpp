@@ -1,10 +1,34 @@
+#include "API.h"
 #include "MainForm.h"
 
 #include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <string_view>
 
 int main(int argc, char* argv[]) {
+    // Answered before the application object exists, so they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (option == "--version" || option == "-v") {
+            std::printf("Mirewatch %s\n", MW_VERSION);
+            return 0;
+        }
+        if (option == "--help" || option == "-h") {
+            std::printf("Usage: Mirewatch [--help] [--version] [Qt options]\n"
+                        "The ban log analyser. The ban file is chosen in the program and kept in\n%s\n",
+                        API::ConfigFilePath().c_str());
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mirewatch"));
+    QApplication::setApplicationVersion(QStringLiteral(MW_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("mirewatch")); // lets the desktop match windows to the entry
+    Q_INIT_RESOURCE(resources);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/Mirewatch.png")));
 
     // The program ends with "&Exit" or when its last window is closed (Qt's default).
     openWindow<MainForm>();
