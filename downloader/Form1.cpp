@@ -1,6 +1,6 @@
 #include "Form1.h"
 
-#include "Notices.h"
+#include "Messages.h"
 
 #include <QButtonGroup>
 #include <QFont>
@@ -120,7 +120,7 @@ bool Form1::typeIntoGame(const std::vector<std::string>& keys) {
 }
 
 void Form1::showActivationError() {
-    Notices::show(this, QString::fromLatin1(ErrorTitle), QString::fromLatin1(ActivationErrorText));
+    Messages::show(this, QString::fromLatin1(ErrorTitle), QString::fromLatin1(ActivationErrorText));
 }
 
 void Form1::start(QTimer* ownTimer) {
@@ -180,7 +180,7 @@ void Form1::tick(Timetable::Kind kind) {
         // Stopped before the box, so no tick runs while it is open.
         ownTimer->stop();
         counter = 0;
-        Notices::show(this, QString::fromLatin1(Timetable::CompletionTitle),
-                      QString::fromStdString(Timetable::completionText(kind)));
+        Messages::show(this, QString::fromLatin1(Timetable::CompletionTitle),
+                       QString::fromStdString(Timetable::completionText(kind)));
     }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds everything and runs every test, then runs the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzzers, then the Windows
+# programs and their tests, cross-built and run under Wine.
 #   scripts/test.sh            everything
 #   FUZZ_SECONDS=600 scripts/test.sh   longer fuzzing runs
 set -euo pipefail
@@ -53,5 +54,20 @@ for target in banfile settings; do
         "$corpus" 2>&1 | tail -n 12
     rm -rf "$corpus"
 done
+
+step "Windows build (mingw-w64 against a static Qt, built once per machine)"
+scripts/build-windows.sh --werror
+
+step "Windows tests under Wine"
+unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+# A private Wine prefix; no Mono or Gecko installers at its first boot.
+export WINEPREFIX="$root/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+scripts/with-x11.sh bash -c '
+    set -e
+    wineboot -i >/dev/null 2>&1
+    (cd build-win && ctest --output-on-failure -j1)
+    scripts/windows-smoke.sh dist/windows/Mirewatch/Mirewatch.exe Mirewatch
+    scripts/windows-smoke.sh dist/windows/Mirewatch/Corvane.exe "Ban log retrive"
+    wineserver -k || true'
 
 step "All tests passed"

@@ -2,6 +2,8 @@
 // Declares and returns what it finds; the windows only display it.
 #pragma once
 
+#include "Declares.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +22,12 @@ struct LoadOutcome {
 
     bool ok() const { return kind == Kind::Loaded; }
 };
+
+// The file that LoadBanFile and the viewer read, chosen at start-up and in the chooser.
+void SetBanFilePath(std::string path);
+
+// How SearchBanTable matches; kept for the whole run.
+void SetSearchMode(Declares::SearchModeKind mode);
 
 // Reads the file named by Declares::BanFilePath into BanFileLines and parses it into BanRecordTable.
 LoadOutcome LoadBanFile();

@@ -2,6 +2,7 @@
 
 #include "BanHandle.h"
 #include "Declares.h"
+#include "LoadOutcomeBox.h"
 #include "Messages.h"
 #include "Text1252.h"
 
@@ -87,7 +88,7 @@ DatabaseForm::DatabaseForm() {
         // The mode outlives the window, so a reopened window shows the one still in force.
         button->setChecked(Declares::SearchMode == option.mode);
         const Mode mode = option.mode;
-        connect(button, &QRadioButton::clicked, this, [mode] { Declares::SearchMode = mode; });
+        connect(button, &QRadioButton::clicked, this, [mode] { BanHandle::SetSearchMode(mode); });
         optionBox->addWidget(button);
     }
     optionBox->addStretch();
@@ -158,7 +159,7 @@ DatabaseForm::DatabaseForm() {
 }
 
 void DatabaseForm::search() {
-    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    showLoadOutcome(this, BanHandle::LoadBanFile());
     const QString query = SearchQuery->text();
     for (QListWidget* list : resultLists) {
         list->clear();

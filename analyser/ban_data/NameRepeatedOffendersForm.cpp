@@ -1,6 +1,7 @@
 #include "NameRepeatedOffendersForm.h"
 
 #include "BanHandle.h"
+#include "LoadOutcomeBox.h"
 #include "Messages.h"
 #include "Text1252.h"
 
@@ -22,6 +23,6 @@ NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
     window->addWidget(list);
     resize(480, 520);
 
-    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    showLoadOutcome(this, BanHandle::LoadBanFile());
     list->addItems(Text1252::decodeAll(BanHandle::FindRepeatedOffendersByName()));
 }

@@ -1,6 +1,7 @@
 #include "RepeatedOffendersForm.h"
 
 #include "BanHandle.h"
+#include "LoadOutcomeBox.h"
 #include "Messages.h"
 #include "Text1252.h"
 
@@ -34,6 +35,6 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     window->addWidget(notice);
     resize(900, 520);
 
-    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    showLoadOutcome(this, BanHandle::LoadBanFile());
     list->addItems(Text1252::decodeAll(BanHandle::FindRepeatedOffendersByMid()));
 }

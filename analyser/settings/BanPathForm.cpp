@@ -1,7 +1,7 @@
 #include "BanPathForm.h"
 
 #include "API.h"
-#include "Declares.h"
+#include "BanHandle.h"
 #include "Messages.h"
 
 #include <QApplication>
@@ -47,14 +47,23 @@ bool isPseudoVolume(const QStorageInfo& volume) {
     return false;
 }
 
+// Drive letters compare without case, as Windows does.
 bool isUnder(const QString& path, const QString& root) {
-    return root == QLatin1String("/") || path == root || path.startsWith(root + QLatin1Char('/'));
+    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    return path.compare(root, Qt::CaseInsensitive) == 0 || path.startsWith(prefix, Qt::CaseInsensitive);
 }
 
 } // namespace
 
 QStringList BanPathForm::mountedDrives() {
     QStringList drives;
+#ifdef Q_OS_WIN
+    // Every drive letter, also one without a medium: choosing it says so and keeps the previous drive.
+    for (const QFileInfo& drive : QDir::drives()) {
+        drives.append(drive.absolutePath());
+    }
+    return drives;
+#endif
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         // Bind-mounted single files (common in containers) are no drives.
         if (!volume.isValid() || !volume.isReady() || isPseudoVolume(volume) || !QFileInfo(volume.rootPath()).isDir()) {
@@ -84,7 +93,10 @@ BanPathForm::BanPathForm() {
     banDrive_ = new QComboBox(this);
     banDrive_->setObjectName(QStringLiteral("BanDrive"));
     banDrive_->setMinimumWidth(150);
-    banDrive_->addItems(mountedDrives());
+    // Shown in the platform's spelling ("C:\\"); the item data keeps the root as Qt spells it.
+    for (const QString& root : mountedDrives()) {
+        banDrive_->addItem(QDir::toNativeSeparators(root), root);
+    }
 
     banPath_ = new QListWidget(this);
     banPath_->setObjectName(QStringLiteral("BanPath"));
@@ -107,7 +119,7 @@ BanPathForm::BanPathForm() {
 
     // Every opening starts at the process's current directory, not at the chosen ban file.
     if (!showDirectory(QDir::currentPath())) {
-        showDirectory(QStringLiteral("/"));
+        showDirectory(QDir::rootPath());
     }
 
     connect(banDrive_, &QComboBox::currentIndexChanged, this, &BanPathForm::driveChanged);
@@ -119,7 +131,7 @@ void BanPathForm::driveChanged(int index) {
     if (index < 0 || index == driveIndex_) {
         return;
     }
-    const QString root = banDrive_->itemText(index);
+    const QString root = banDrive_->itemData(index).toString();
     // Each drive keeps the directory last shown on it, as a drive's current directory.
     const QString remembered = lastDirectoryOnDrive_.value(root, root);
     if (showDirectory(remembered) || showDirectory(root)) {
@@ -128,7 +140,7 @@ void BanPathForm::driveChanged(int index) {
     Messages::show(this, kTitle,
                    QStringLiteral("The drive %1 cannot be read. It may have been removed or may not be ready.\n\n"
                                   "The previous drive stays selected.")
-                       .arg(root));
+                       .arg(QDir::toNativeSeparators(root)));
     const QSignalBlocker blocker(banDrive_);
     banDrive_->setCurrentIndex(driveIndex_);
 }
@@ -139,7 +151,8 @@ void BanPathForm::directoryActivated(QListWidgetItem* item) {
     }
     const QString target = item->data(Qt::UserRole).toString();
     if (!showDirectory(target)) {
-        Messages::show(this, kTitle, QStringLiteral("The directory %1 cannot be read.").arg(target));
+        Messages::show(this, kTitle,
+                       QStringLiteral("The directory %1 cannot be read.").arg(QDir::toNativeSeparators(target)));
     }
 }
 
@@ -155,8 +168,8 @@ bool BanPathForm::showDirectory(const QString& path) {
     // The drive shown is the longest drive root that holds the path.
     int drive = -1;
     for (int i = 0; i < banDrive_->count(); ++i) {
-        const QString root = banDrive_->itemText(i);
-        if (isUnder(path_, root) && (drive < 0 || root.size() > banDrive_->itemText(drive).size())) {
+        const QString root = banDrive_->itemData(i).toString();
+        if (isUnder(path_, root) && (drive < 0 || root.size() > banDrive_->itemData(drive).toString().size())) {
             drive = i;
         }
     }
@@ -164,13 +177,13 @@ bool BanPathForm::showDirectory(const QString& path) {
         const QSignalBlocker blocker(banDrive_);
         banDrive_->setCurrentIndex(drive);
         driveIndex_ = drive;
-        lastDirectoryOnDrive_.insert(banDrive_->itemText(drive), path_);
+        lastDirectoryOnDrive_.insert(banDrive_->itemData(drive).toString(), path_);
     }
 
     const QIcon folderOpen = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     banPath_->clear();
-    auto* current = new QListWidgetItem(folderOpen, path_, banPath_);
+    auto* current = new QListWidgetItem(folderOpen, QDir::toNativeSeparators(path_), banPath_);
     current->setData(Qt::UserRole, path_);
     QFont bold = current->font();
     bold.setBold(true);
@@ -195,13 +208,12 @@ void BanPathForm::storeBanFile(QListWidgetItem* item) {
     if (!item) {
         return;
     }
-    // The separator always goes in, also after the root; the doubled one there is harmless.
-    const QString composed = path_ + QLatin1Char('/') + item->text();
+    // In the platform's own spelling (C:\logs\ban.txt on Windows), one separator also after a drive's root.
+    const QString composed = QDir::toNativeSeparators(QDir(path_).filePath(item->text()));
     const QByteArray bytes = QFile::encodeName(composed);
-    Declares::BanFilePath.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-
-    const API::WriteOutcome outcome =
-        API::WriteConfigValue(API::BanFileSection, API::BanFileKey, Declares::BanFilePath);
+    std::string path(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const API::WriteOutcome outcome = API::WriteConfigValue(API::BanFileSection, API::BanFileKey, path);
+    BanHandle::SetBanFilePath(std::move(path));
     const QString title = QStringLiteral("Ban file path");
     if (outcome.stored) {
         Messages::show(this, title, QStringLiteral("File path to ban file set"));

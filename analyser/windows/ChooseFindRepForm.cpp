@@ -1,8 +1,8 @@
 #include "ChooseFindRepForm.h"
 
-#include "MainForm.h"
 #include "NameRepeatedOffendersForm.h"
 #include "RepeatedOffendersForm.h"
+#include "WindowRegistry.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

@@ -2,13 +2,14 @@
 
 #include "API.h"
 #include "AboutMeForm.h"
+#include "BanHandle.h"
 #include "BanPathForm.h"
 #include "BetaTesters.h"
 #include "ChooseFindRepForm.h"
 #include "DatabaseForm.h"
-#include "Declares.h"
 #include "HelpMeForm.h"
 #include "ShowBans.h"
+#include "WindowRegistry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,7 +44,7 @@ MainForm::MainForm() {
     setWindowTitle(QStringLiteral("Mirewatch"));
 
     // The path is only read here; the windows that need the ban file load it themselves.
-    Declares::BanFilePath = API::ReadConfigValue(API::BanFileSection, API::BanFileKey);
+    BanHandle::SetBanFilePath(API::ReadConfigValue(API::BanFileSection, API::BanFileKey));
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));

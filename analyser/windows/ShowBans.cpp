@@ -1,6 +1,7 @@
 #include "ShowBans.h"
 
 #include "BanHandle.h"
+#include "LoadOutcomeBox.h"
 #include "Messages.h"
 #include "Text1252.h"
 
@@ -24,7 +25,7 @@ ShowBans::ShowBans() {
     layout->addWidget(loadBans);
 
     // The viewer reads the file itself, but the load tells the user when there is nothing (or not all) to see.
-    Messages::showLoadOutcome(this, BanHandle::LoadBanFile());
+    showLoadOutcome(this, BanHandle::LoadBanFile());
 
     loadBans->addItems(Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
 }

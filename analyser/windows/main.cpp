@@ -1,5 +1,6 @@
 #include "API.h"
 #include "MainForm.h"
+#include "WindowRegistry.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,6 +1,6 @@
 // Form1's controls and operations against the recording driver; message boxes go to a handler.
 #include "Form1.h"
-#include "Notices.h"
+#include "Messages.h"
 #include "RecordingDriver.h"
 #include "Timetable.h"
 
@@ -130,11 +130,11 @@ private slots:
         driver = std::make_unique<RecordingDriver>();
         form = std::make_unique<Form1>(*driver);
         notices.clear();
-        Notices::setHandler([this](const QString& title, const QString& text) {
+        Messages::setHandler([this](const QString& title, const QString& text) {
             notices.push_back({title, text, state()});
         });
     }
-    void cleanup() { Notices::setHandler({}); }
+    void cleanup() { Messages::setHandler({}); }
 
     void controls_data() {
         QTest::addColumn<const Control*>("control");
@@ -185,13 +185,13 @@ private slots:
 
     // The box a user (or a script through the active modal widget) sees when no handler takes it.
     void realMessageBox() {
-        Notices::setHandler({});
+        Messages::setHandler({});
         QMessageBox* seen = nullptr;
         QTimer::singleShot(0, form.get(), [&] {
             seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(seen); // never leave the test waiting on a box
             seen->close();
-            QCOMPARE(seen->objectName(), QStringLiteral("CorvaneMessage"));
+            QCOMPARE(seen->objectName(), QStringLiteral("MessageBox"));
             QCOMPARE(seen->windowTitle(), QStringLiteral("Corvane Error"));
             QCOMPARE(seen->text(), ErrorText);
             QCOMPARE(seen->icon(), QMessageBox::NoIcon);

@@ -165,7 +165,7 @@ private slots:
     void unreadableDriveKeepsThePrevious() {
         const int before = drive->currentIndex();
         const QString path = form->currentPath();
-        drive->addItem(QStringLiteral("/mirewatch-no-such-drive"));
+        drive->addItem(QStringLiteral("/mirewatch-no-such-drive"), QStringLiteral("/mirewatch-no-such-drive"));
         drive->setCurrentIndex(drive->count() - 1);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().title, QStringLiteral("Select ban file to examine"));
@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(messages.first().text, text.arg(configPath, QString::fromLocal8Bit(outcome.reason.c_str())));
     }
 
-    // At the root the separator is doubled; the file is still found.
+    // At the root the separator is not doubled, and the file is found.
     void fileAtTheRoot() {
         const QString name = QStringLiteral("mirewatch-chooser-%1.txt").arg(QCoreApplication::applicationPid());
         QFile rootFile(QStringLiteral("/") + name);
@@ -224,7 +224,7 @@ private slots:
         const std::string stored = Declares::BanFilePath;
         const bool loaded = BanHandle::LoadBanFile().ok();
         rootFile.remove();
-        QCOMPARE(QByteArray::fromStdString(stored), "//" + name.toLatin1());
+        QCOMPARE(QByteArray::fromStdString(stored), "/" + name.toLatin1());
         QCOMPARE(messages.size(), 1);
         QVERIFY(loaded);
         QCOMPARE(QByteArray::fromStdString(Declares::BanFileLines[2]), QByteArray("line at the root"));

@@ -1,4 +1,4 @@
-// The core keeps text as Windows-1252 bytes; the windows show Unicode.
+// Text is kept as Windows-1252 bytes (the code page of the ban file and of Config.ini); the windows show Unicode.
 #pragma once
 
 #include <QString>

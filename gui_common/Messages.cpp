@@ -1,8 +1,9 @@
-#include "Notices.h"
+#include "Messages.h"
 
+#include <QFile>
 #include <QMessageBox>
 
-namespace Notices {
+namespace Messages {
 namespace {
 Handler& currentHandler() {
     static Handler handler;
@@ -16,8 +17,7 @@ void show(QWidget* parent, const QString& title, const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    // Found by name through QApplication::activeModalWidget() when a script closes it.
-    box.setObjectName(QStringLiteral("CorvaneMessage"));
+    box.setObjectName(QStringLiteral("MessageBox"));
     box.exec();
 }
 
@@ -27,4 +27,8 @@ Handler setHandler(Handler handler) {
     return previous;
 }
 
-} // namespace Notices
+QString displayPath(const std::string& path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+} // namespace Messages

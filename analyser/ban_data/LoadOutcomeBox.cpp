@@ -1,43 +1,12 @@
-#include "Messages.h"
+#include "LoadOutcomeBox.h"
 
 #include "BanHandle.h"
 #include "Declares.h"
-
-#include <QFile>
-#include <QMessageBox>
-
-namespace Messages {
-namespace {
-Handler& currentHandler() {
-    static Handler handler;
-    return handler;
-}
-} // namespace
-
-void show(QWidget* parent, const QString& title, const QString& text) {
-    if (currentHandler()) {
-        currentHandler()(title, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
-void setHandler(Handler handler) {
-    currentHandler() = std::move(handler);
-}
-
-} // namespace Messages
-
-namespace Messages {
-
-QString displayPath(const std::string& path) {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
+#include "Messages.h"
 
 void showLoadOutcome(QWidget* parent, const BanHandle::LoadOutcome& outcome) {
     using Kind = BanHandle::LoadOutcome::Kind;
-    const QString path = displayPath(Declares::BanFilePath);
+    const QString path = Messages::displayPath(Declares::BanFilePath);
     const QString reason = QString::fromLocal8Bit(outcome.reason.c_str());
     QString text;
     switch (outcome.kind) {
@@ -56,7 +25,5 @@ void showLoadOutcome(QWidget* parent, const BanHandle::LoadOutcome& outcome) {
         text = QStringLiteral("The ban file\n%1\n%2.").arg(path, reason);
         break;
     }
-    show(parent, QStringLiteral("Mirewatch"), text);
+    Messages::show(parent, QStringLiteral("Mirewatch"), text);
 }
-
-} // namespace Messages

@@ -1,0 +1,30 @@
+# Per-platform pieces of the build shared by the programs and the tests.
+
+# A program as a user starts it: on Windows a GUI program (no console) carrying its icon and version.
+function(mw_program target description icon)
+    if(WIN32)
+        set(MW_RC_NAME ${target})
+        set(MW_RC_DESCRIPTION "${description}")
+        set(MW_RC_ICON "${icon}")
+        configure_file(${PROJECT_SOURCE_DIR}/cmake/WindowsProgram.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
+        target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+        set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+    endif()
+endfunction()
+
+# A GoogleTest program. Natively each test case is its own CTest test; cross-built, the whole program is one
+# test run under the emulator (Wine), since listing the cases would start Wine at build time.
+function(mw_add_gtest target)
+    if(CMAKE_CROSSCOMPILING)
+        add_test(NAME ${target} COMMAND ${target})
+    else()
+        gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+    endif()
+endfunction()
+
+# Window tests run offscreen on Linux; the static Windows Qt has only its own platform, on the test X server.
+if(WIN32)
+    set(MW_GUI_TEST_ENVIRONMENT "")
+else()
+    set(MW_GUI_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

@@ -1,0 +1,17 @@
+# Cross-build for 64-bit Windows with Debian's mingw-w64 (posix thread model, needed by std::thread and Qt).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Tests and helpers run the programs under Wine.
+find_program(WINE_EXECUTABLE NAMES wine wine64 NO_CMAKE_FIND_ROOT_PATH)
+if(WINE_EXECUTABLE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+endif()

@@ -1,0 +1,23 @@
+// Every message box of both programs goes through here, so tests can answer and inspect them.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace Messages {
+
+// A modal box with the title, the text and one OK button, no icon; returns when the user closes it.
+// The box is named "MessageBox", so a script can find it through QApplication::activeModalWidget().
+void show(QWidget* parent, const QString& title, const QString& text);
+
+// Takes the place of the box, for tests; an empty handler brings the box back. Returns the handler it replaced.
+using Handler = std::function<void(const QString& title, const QString& text)>;
+Handler setHandler(Handler handler);
+
+// A file path held as bytes, as the file system spells it.
+QString displayPath(const std::string& path);
+
+} // namespace Messages

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds a static Qt for Windows once per machine, from Debian's source of the Qt the Linux build uses, with
+# Debian's mingw-w64 cross compilers. Prints the install prefix on its last line.
+#   scripts/windows-qt.sh            build if not cached yet
+# The cache lives outside the repository, keyed by Qt version and configure options:
+#   ${MW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirewatch}/qt-<version>-<hash>
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${JOBS:-2}
+cache=${MW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirewatch}
+
+version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
+upstream=${version%%+*}
+
+# Only what the programs and their tests need. Pitfalls of this Qt version with this source:
+# - Debian's source has no src/3rdparty/wintab: tablet events off.
+# - OpenGL through INPUT_opengl, or dynamicgl stays on and the Windows plugin does not compile.
+# - directwrite3 needs direct2d's font database, so both go.
+options=(
+    -DBUILD_SHARED_LIBS=OFF -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    -DQT_QMAKE_TARGET_MKSPEC=win32-g++
+    -DINPUT_opengl=no -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF
+    -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF
+    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_system_libpng=OFF -DFEATURE_system_freetype=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF
+    -DFEATURE_sql_sqlite=OFF -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF
+)
+key=$(printf '%s\n' "$version" "${options[@]}" "$(cat cmake/mingw-w64.cmake)" | sha256sum | cut -c1-12)
+prefix="$cache/qt-$upstream-$key"
+
+if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+mkdir -p "$cache"
+work="$cache/work-$upstream"
+src="$work/qtbase"
+
+if [ ! -f "$src/.extracted" ]; then
+    # Debian's source package of the installed Qt, through a private apt configuration: the machine's own
+    # source lists stay as they are. The archive is the one the machine already installs from.
+    apt_dir="$work/apt"
+    rm -rf "$apt_dir" "$src"
+    mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts" "$work/dl"
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' | sort -u |
+        while read -r uri suite component; do
+            echo "deb-src [signed-by=$keyring] $uri $suite $component"
+        done >"$apt_dir/sources.list"
+    apt_opts=(-o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts="$apt_dir/parts"
+        -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache" -o Debug::NoLocking=1
+        -o APT::Sandbox::User="$(id -un)")
+    apt-get "${apt_opts[@]}" -q update
+    (cd "$work/dl" && apt-get "${apt_opts[@]}" -q source --download-only "qt6-base=$version")
+    dpkg-source -x "$work/dl/"qt6-base_*.dsc "$src" >/dev/null
+    touch "$src/.extracted"
+fi
+
+build="$work/build-$key"
+host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
+echo "windows-qt: configuring Qt $upstream into $prefix"
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
+    "${options[@]}" >"$work/configure-$key.log" 2>&1 || { tail -n 60 "$work/configure-$key.log"; exit 1; }
+echo "windows-qt: building (about 1,000 steps; once per machine)"
+cmake --build "$build" -j"$jobs" >"$work/build-$key.log" 2>&1 || { tail -n 60 "$work/build-$key.log"; exit 1; }
+cmake --install "$build" >/dev/null
+touch "$prefix/.complete"
+rm -rf "$build"
+echo "$prefix"
