@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 const char* const GameCaption = "Continuum";
@@ -153,8 +155,15 @@ void Form1::selectExtendedTimeout() {
     Mode = 1;
     StatusLabel->setText(QStringLiteral(
         "Extended timeout mode selected, download will take twice as long, but should be more realiable..."));
-    ZoneKeysTimer->setInterval(Timetable::ExtendedIntervalMs);
-    NetworkKeysTimer->setInterval(Timetable::ExtendedIntervalMs);
+    // Setting the interval restarts a running timer. With both running (a start of the other kind during a run),
+    // the one due first is restarted first, so the run under way still ticks first and turns off the other
+    // before that one could type its "?log" into the open log.
+    QTimer* first = ZoneKeysTimer;
+    QTimer* second = NetworkKeysTimer;
+    if (second->isActive() && (!first->isActive() || second->remainingTime() < first->remainingTime()))
+        std::swap(first, second);
+    first->setInterval(Timetable::ExtendedIntervalMs);
+    second->setInterval(Timetable::ExtendedIntervalMs);
 }
 
 void Form1::tick(Timetable::Kind kind) {

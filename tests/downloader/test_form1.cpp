@@ -171,6 +171,23 @@ private slots:
                          notice.endsWith(" @ " + after),
                      qPrintable(notice));
     }
+
+    // Selecting the option restarts the running timers; the run started first must still tick first, or the
+    // later run's "?log" would land in its open log. Two windows, one per kind started first, on real timers.
+    void extendedKeepsTheEarlierRunFirst() {
+        RecordingDriver networkFirst, zoneFirst;
+        Form1 a(networkFirst), b(zoneFirst);
+        start(a, Kind::Network);
+        start(b, Kind::Zone);
+        QTest::qWait(50);
+        start(a, Kind::Zone);
+        start(b, Kind::Network);
+        for (Form1* f : {&a, &b})
+            click(*f, "Option4");
+        QTRY_VERIFY_WITH_TIMEOUT(networkFirst.calls.size() > 2 && zoneFirst.calls.size() > 2, 20000);
+        QCOMPARE(networkFirst.calls.mid(2).join('|'), "activate Continuum|?log Network Banlog.txt|{ENTER}");
+        QCOMPARE(zoneFirst.calls.mid(2).join('|'), "activate Continuum|?log Zone Banlog.txt|{ENTER}");
+    }
 };
 
 QTEST_MAIN(TestForm1)
