@@ -1,13 +1,14 @@
-// Keyboard state of the X server, for the tests that change it. Xlib stays out of the Qt sources.
+// The keyboard state that tests change, one implementation per window system (XKeyboard.cpp,
+// WinKeyboard.cpp), kept apart from the Qt sources.
 #pragma once
 
-namespace xkeyboard {
+namespace keyboard {
 
 bool capsLockOn();
 void setCapsLock(bool on);
 
-// Presses or releases the left Shift key through XTEST, as a user holding it would.
+// Presses or releases the left Shift key, as a user holding it would.
 void holdShift(bool down);
 bool shiftHeld();
 
-} // namespace xkeyboard
+} // namespace keyboard

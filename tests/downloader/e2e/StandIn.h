@@ -14,13 +14,17 @@
 
 class StandIn {
 public:
-    // Starts the program with the given options, adding --transcript, --logs, --ready and --stamps, and waits
-    // until the window manager has taken its window on (or, with --steal-focus, it holds the focus).
-    explicit StandIn(QStringList options) {
-        if (!dir_.isValid()) {
-            throw std::runtime_error("no temporary directory");
+    // Starts the program for a window titled as the spec's text up to the first " --", with the options that follow
+    // ("Continuum 1.0 --iconic"), adding --transcript, --logs, --ready and --stamps, and waits until the window can be
+    // found and activated (or, with --steal-focus, it holds the focus).
+    explicit StandIn(const QString& spec) {
+        QStringList parts = spec.split(" --");
+        QStringList options{"--title", parts.takeFirst()};
+        for (const QString& option : parts) {
+            options += ("--" + option).split(' ');
         }
-        options << "--transcript" << transcriptPath() << "--logs" << dir_.path() << "--ready" << readyPath()
+        const QString ready = dir_.filePath("ready");
+        options << "--transcript" << logPath("transcript.txt") << "--logs" << dir_.path() << "--ready" << ready
                 << "--stamps" << stampsPath();
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(QStringLiteral(STAND_IN_GAME), options);
@@ -28,7 +32,7 @@ public:
             throw std::runtime_error("the stand-in game did not start");
         }
         const QDeadlineTimer deadline(10000);
-        while (!QFile::exists(readyPath())) {
+        while (!QFile::exists(ready)) {
             if (deadline.hasExpired() || process_.state() != QProcess::Running) {
                 throw std::runtime_error("the stand-in game's window did not come up");
             }
@@ -51,19 +55,14 @@ public:
         }
     }
 
-    QString transcriptPath() const { return dir_.filePath("transcript.txt"); }
-    QString readyPath() const { return dir_.filePath("ready"); }
-    // One CLOCK_MONOTONIC time in nanoseconds per typed line, when the game handled it.
+    // One steady-clock time in nanoseconds per typed line, when the game handled it.
     QString stampsPath() const { return dir_.filePath("stamps.txt"); }
     QString logPath(const QString& name) const { return dir_.filePath(name); }
 
     // The lines typed so far (or, for a recorder, the keys received).
     QList<QByteArray> transcript() const {
-        QFile f(transcriptPath());
-        if (!f.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        QList<QByteArray> lines = f.readAll().split('\n');
+        QFile f(logPath("transcript.txt"));
+        QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>{""};
         lines.removeLast(); // after the last newline
         return lines;
     }

@@ -1,4 +1,4 @@
-#include "XKeyboard.h"
+#include "Keyboard.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-namespace xkeyboard {
+namespace keyboard {
 namespace {
 
 Display* display() {
@@ -47,4 +47,4 @@ bool shiftHeld() {
     return (keys[kc / 8] & (1 << (kc % 8))) != 0;
 }
 
-} // namespace xkeyboard
+} // namespace keyboard

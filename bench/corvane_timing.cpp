@@ -1,11 +1,18 @@
 // One real-time zone download against the stand-in game, measuring the timetable's timing:
 // each tick's lateness against start + k x interval, the drift over the run, and how long one
 // command takes to type (driver calls) and to arrive in the game (the game's own time stamps).
-// Not a test: run it through scripts/corvane-timing.sh.
+// Not a test: run it through scripts/corvane-timing.sh, natively or under Wine.
 #include "Form1.h"
-#include "Notices.h"
+#include "Messages.h"
 #include "StandIn.h"
+
+#ifdef _WIN32
+#include "Win32WindowDriver.h"
+using PlatformDriver = Win32WindowDriver;
+#else
 #include "X11WindowDriver.h"
+using PlatformDriver = X11WindowDriver;
+#endif
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,7 +25,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC, the clock of the game's time stamps
+using Clock = std::chrono::steady_clock; // the clock of the game's time stamps
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -41,7 +48,7 @@ public:
         return ok;
     }
 
-    X11WindowDriver real;
+    PlatformDriver real;
     std::vector<Clock::time_point> commandStarts;
     std::vector<Clock::duration> activateTimes;
     std::vector<Clock::duration> sendTimes;
@@ -68,12 +75,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvane_timing: DISPLAY is not set; run it under scripts/with-x11.sh\n");
         return 1;
     }
+#ifndef _WIN32
     qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
     QApplication app(argc, argv);
 
     std::unique_ptr<StandIn> game;
     try {
-        game = std::make_unique<StandIn>(QStringList{"--title", "Continuum"});
+        game = std::make_unique<StandIn>("Continuum");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "corvane_timing: %s\n", e.what());
         return 1;
@@ -90,7 +99,7 @@ int main(int argc, char** argv) {
     TickStamps stamps;
     timer->installEventFilter(&stamps);
     bool done = false;
-    Notices::setHandler([&](const QString& title, const QString&) {
+    Messages::setHandler([&](const QString& title, const QString&) {
         std::printf("message: %s\n", qPrintable(title));
         done = true;
         QTimer::singleShot(0, &app, &QApplication::quit);

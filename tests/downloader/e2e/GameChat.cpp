@@ -1,0 +1,106 @@
+#include "GameChat.h"
+
+#include "FixtureBans.h"
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <utility>
+
+namespace standin {
+namespace {
+
+void appendLine(const std::string& path, const std::string& line) {
+    if (!path.empty()) {
+        std::ofstream(path, std::ios::app | std::ios::binary) << line << '\n';
+    }
+}
+
+} // namespace
+
+bool parse(int argc, char** argv, Options& o) {
+    const std::map<std::string, std::string*> values = {
+        {"--title", &o.title}, {"--logs", &o.logs},     {"--transcript", &o.transcript},
+        {"--ready", &o.ready}, {"--stamps", &o.stamps}, {"--desktop-title", &o.desktopTitle}};
+    const std::map<std::string, bool*> flags = {{"--iconic", &o.iconic},
+                                                {"--recorder", &o.recorder},
+                                                {"--steal-focus", &o.stealFocus},
+                                                {"--wine-desktop", &o.wineDesktop},
+                                                {"--unmanaged", &o.unmanaged}};
+    for (int i = 1; i < argc; ++i) {
+        if (const auto v = values.find(argv[i]); v != values.end() && i + 1 < argc) {
+            *v->second = argv[++i];
+        } else if (const auto f = flags.find(argv[i]); f != flags.end()) {
+            *f->second = true;
+        } else {
+            std::fprintf(stderr, "stand_in_game: bad argument %s\n", argv[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Chat::character(unsigned code) {
+    if (code >= 0x20 && code != 0x7F && code <= 0xFF) {
+        typed_ += static_cast<char>(code); // Latin-1, as the client's chat
+    } else {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "<%02x>", code);
+        typed_ += hex;
+    }
+}
+
+void Chat::note(const std::string& text) {
+    if (opt_.recorder) {
+        appendLine(opt_.transcript, text);
+    } else {
+        typed_ += text;
+    }
+}
+
+void Chat::ready() {
+    if (!std::exchange(ready_, true)) {
+        appendLine(opt_.ready, "ready");
+    }
+}
+
+void Chat::line(const std::string& text) {
+    // steady_clock: CLOCK_MONOTONIC on Linux, the performance counter on Windows, as the timing program reads them.
+    appendLine(opt_.stamps, std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                               std::chrono::steady_clock::now().time_since_epoch())
+                                               .count()));
+    appendLine(opt_.transcript, text);
+
+    static const std::regex listban(R"(\?listban -d( -\*)? #([0-9]{1,6}) ([0-9]{1,4}))");
+    std::smatch m;
+    if (text == "?log") {
+        if (log_.is_open()) {
+            say("Log file closed");
+            log_.close();
+        }
+    } else if (text.starts_with("?log ") && text.size() > 5) {
+        log_.close();
+        log_.open(opt_.logs + "/" + text.substr(5), std::ios::app | std::ios::binary);
+        say("Logging to " + text.substr(5));
+    } else if (std::regex_match(text, m, listban)) {
+        const auto& bans = fixture::banList(m[1].matched);
+        const long first = std::stol(m[2].str());
+        const long last = first + std::stol(m[3].str()) - 1;
+        say("BanG: ban list, entries " + m[2].str() + " to " + std::to_string(last) + " of " +
+            std::to_string(bans.size()));
+        for (long k = first; k <= last && k <= static_cast<long>(bans.size()); ++k) {
+            say(fixture::entryLine(bans[static_cast<std::size_t>(k - 1)]));
+        }
+    } else if (!text.empty() && text[0] != '?') {
+        say("Moderator> " + text);
+    }
+}
+
+void Chat::say(const std::string& text) {
+    if (log_.is_open()) {
+        log_ << text << "\r\n" << std::flush;
+    }
+}
+
+} // namespace standin

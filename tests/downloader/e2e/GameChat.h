@@ -1,0 +1,55 @@
+// The stand-in game's chat, shared by its X11 and Win32 windows, which only feed it keys. It collects
+// typed characters into a chat line and handles the line on Return, as the client's chat does:
+//   "?log NAME"                      logs all chat to LOGS/NAME until "?log"
+//   "?listban -d [-*] #N COUNT"      prints a header and entries N.. of the zone (or network) ban list
+// Every typed line is appended to the transcript, so tests see exactly which commands arrived.
+// As a recorder it interprets nothing and writes each key it receives to the transcript.
+//
+// Options: --title T  --logs DIR  --transcript FILE  --ready FILE  --stamps FILE
+//          --iconic (start minimised)  --recorder  --steal-focus (take the focus, and take it back
+//          whenever it is lost)  --wine-desktop (a window titled "Default - Wine desktop", or
+//          --desktop-title, holding a child window titled T)  --unmanaged (X11: override-redirect,
+//          unknown to the window manager)
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <utility>
+
+namespace standin {
+
+struct Options {
+    std::string title = "Continuum", logs = ".", transcript, ready, stamps;
+    std::string desktopTitle = "Default - Wine desktop";
+    bool iconic = false, recorder = false, stealFocus = false, wineDesktop = false, unmanaged = false;
+};
+
+// False, with a message, on an unknown option.
+bool parse(int argc, char** argv, Options& options);
+
+class Chat {
+public:
+    explicit Chat(const Options& options) : opt_(options) {}
+    Chat(const Chat&) = delete;
+    Chat& operator=(const Chat&) = delete;
+
+    // One typed character (a code point); control characters are kept visible as "<xx>".
+    void character(unsigned code);
+    void enter() { line(std::exchange(typed_, {})); }
+    void backspace() { typed_.resize(typed_.empty() ? 0 : typed_.size() - 1); }
+    // What a recorder notes for a key, or a marker for an odd key event.
+    void note(const std::string& text);
+    // Writes the ready file, once: the window can now be found and activated.
+    void ready();
+
+private:
+    void line(const std::string& text);
+    void say(const std::string& text);
+
+    const Options& opt_;
+    std::string typed_;
+    std::ofstream log_;
+    bool ready_ = false;
+};
+
+} // namespace standin

@@ -1,0 +1,316 @@
+// End-to-end tests of Corvane against the stand-in game, on a real X server with a window manager
+// (scripts/with-x11.sh): natively through X11, and as Windows programs under Wine on the same server.
+// Keys travel through the window system, as they would to the game.
+#include "BanHandle.h"
+#include "Declares.h"
+#include "FixtureBans.h"
+#include "Form1.h"
+#include "Keyboard.h"
+#include "Messages.h"
+#include "StandIn.h"
+
+#ifdef _WIN32
+#include "Win32WindowDriver.h"
+using PlatformDriver = Win32WindowDriver;
+#else
+#include "X11WindowDriver.h"
+using PlatformDriver = X11WindowDriver;
+#endif
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int FastIntervalMs = 300;
+
+// A window that takes the focus and takes it back at once whenever it loses it. An unmanaged one (X11:
+// override-redirect) does so without the window manager's knowledge, which then still calls the game active.
+const QString Thief = "Intruder --recorder --steal-focus";
+const QString UnmanagedThief = Thief + " --unmanaged";
+
+// The 33 commands of a run, in order.
+QList<QByteArray> runCommands(bool network) {
+    const QByteArray all = network ? "-* " : "";
+    QList<QByteArray> out{network ? "?log Network Banlog.txt" : "?log Zone Banlog.txt"};
+    for (int start = 3; start <= 3001; start = start == 3 ? 101 : start + 100) {
+        out << "?listban -d " + all + "#" + QByteArray::number(start) + " 100";
+    }
+    return out << "?log";
+}
+
+// Form1 on the real driver, with fast timers; records its message boxes as "title: text".
+class Harness {
+public:
+    Harness() : form(driver) {
+        previous_ = Messages::setHandler(
+            [this](const QString& title, const QString& text) { messages << title + ": " + text; });
+        for (const char* name : {"NetworkKeysTimer", "ZoneKeysTimer"}) {
+            form.findChild<QTimer*>(name)->setInterval(FastIntervalMs);
+        }
+        form.show();
+    }
+    ~Harness() { Messages::setHandler(std::move(previous_)); }
+
+    void click(const char* button) { form.findChild<QAbstractButton*>(button)->click(); }
+    bool timersStopped() const {
+        return !form.findChild<QTimer*>("NetworkKeysTimer")->isActive() &&
+               !form.findChild<QTimer*>("ZoneKeysTimer")->isActive();
+    }
+
+    PlatformDriver driver;
+    Form1 form;
+    QStringList messages;
+
+private:
+    Messages::Handler previous_;
+};
+
+// Each line must be the command at its place.
+bool isPrefixOfRun(const QList<QByteArray>& lines, const QList<QByteArray>& commands) {
+    return lines == commands.mid(0, lines.size());
+}
+
+// The record the analyser makes of a listed ban: the moderator padded to 12 characters and the blanks around machine
+// id and IP kept, as listed.
+Declares::BanRecord expectedRecord(fixture::Ban b) {
+    b.moderator.resize(12, ' ');
+    return {{b.access}, {b.mark}, b.id, b.moderator, b.date, b.name, b.mid + " ", b.days, " " + b.ip};
+}
+
+// Commands that together use every character a run types, sent as a run sends them.
+const QStringList Sample = {
+    "?log Zone Banlog.txt", "{ENTER}", "?listban -d -* #3001 100", "{ENTER}", "?log", "{ENTER}"};
+const QList<QByteArray> SampleLines = {"?log Zone Banlog.txt", "?listban -d -* #3001 100", "?log"};
+
+bool typeAll(PlatformDriver& driver, const QStringList& keys) {
+    return std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return driver.sendKeys(k.toStdString()); });
+}
+
+// setxkbmap changes the X server's layout. Wine takes its keyboard layout from there, and starts Unix programs too.
+bool setLayout(const QString& name) {
+    return QProcess::execute("/usr/bin/setxkbmap", {name}) == 0;
+}
+
+// Puts the keyboard back as every case expects it: US layout, Caps Lock off, Shift up.
+struct KeyboardReset {
+    ~KeyboardReset() {
+        keyboard::holdShift(false);
+        keyboard::setCapsLock(false);
+        setLayout("us");
+    }
+};
+
+} // namespace
+
+class TestCorvaneE2e : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fullRun_data() {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("zone") << false;
+        QTest::newRow("network") << true;
+    }
+
+    void fullRun() {
+        QFETCH(bool, network);
+        StandIn game("Continuum");
+        Harness h;
+        h.click(network ? "CMD_NetworkRetrive" : "CMD_ZoneBanRetrive");
+        QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 60000);
+
+        const QString file = network ? "Network Banlog.txt" : "Zone Banlog.txt";
+        QTRY_COMPARE_WITH_TIMEOUT(game.transcript(), runCommands(network), 5000);
+        QCOMPARE(h.messages,
+                 QStringList{"Download complete: Ban log downloaded and saved in your logs folder as " + file});
+        QVERIFY(h.timersStopped());
+
+        // The game's log, read by the analyser, holds every listed page in order (the first page starts at entry 3;
+        // neighbouring pages overlap by two entries).
+        Declares::BanFilePath = game.logPath(file).toLocal8Bit().toStdString();
+        const auto outcome = BanHandle::LoadBanFile();
+        QVERIFY2(outcome.ok(), outcome.reason.c_str());
+        const auto& bans = fixture::banList(network);
+        std::vector<Declares::BanRecord> expected;
+        for (std::size_t s = 3; s <= 3001; s = s == 3 ? 101 : s + 100) {
+            for (std::size_t k = s; k < s + 100 && k <= bans.size(); ++k) {
+                expected.push_back(expectedRecord(bans[k - 1]));
+            }
+        }
+        std::vector<Declares::BanRecord> got(Declares::BanRecordTable.begin() + 2,
+                                             Declares::BanRecordTable.begin() + Declares::BanRecordCount + 1);
+        const auto diff = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+        QVERIFY2(diff.first == got.end() && diff.second == expected.end(),
+                 qPrintable(QString("record %1 of %2 differs").arg(diff.first - got.begin() + 2).arg(got.size() + 1)));
+    }
+
+    // The driver alone: which window a title picks, whether the focus is confirmed, and what arrives. Each row sets
+    // the keyboard layout, starts its windows in order (the last one starts on top and with the focus), activates,
+    // sets Caps Lock and Shift as the keyboard column says, starts the window "later" if any, and types. "receiver"
+    // is the index of the window that must get the lines, -1 for none; activation succeeds when there is one, or
+    // when the window that takes the focus comes only later. The keyboard's state must not change what arrives, and
+    // is as it was afterwards. The games start after the layout change: a client that is running when the layout
+    // changes may read the next few keys with its old map, which is not the driver's doing.
+    void driver_data() {
+        QTest::addColumn<QStringList>("windows");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("receiver");
+        QTest::addColumn<QString>("later");
+        QTest::addColumn<QString>("keyboard");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        auto row = [](const char* name, QStringList windows, QString title, int receiver, QString later = {},
+                      QString keyboard = "us", QStringList keys = Sample, QList<QByteArray> lines = SampleLines) {
+            QTest::newRow(name) << windows << title << receiver << later << keyboard << keys << lines;
+        };
+        const QStringList game{"Continuum"};
+        row("exact caption wins over a prefix on top", {"Continuum", "Continuum Notes"}, "Continuum", 0);
+        row("prefix when none is exact", {"Continuum 1.0"}, "Continuum", 0);
+        row("minimised game is restored", {"Continuum --iconic", "Other"}, "Continuum", 0);
+#ifndef _WIN32
+        row("Wine desktop holding the game", {"Continuum --wine-desktop", "Other"}, "Continuum", 0);
+#endif
+        row("empty title", game, "", -1);
+        row("case differs", game, "continuum", -1);
+        row("title longer than caption", game, "Continuum 2", -1);
+        row("child window of an ordinary program", {"Continuum --wine-desktop --desktop-title Notes"}, "Continuum", -1);
+        row("thief holds the focus", {"Continuum", Thief}, "Continuum", -1);
+        row("unmanaged thief holds the focus", {"Continuum", UnmanagedThief}, "Continuum", -1);
+        row("thief after activation", game, "Continuum", -1, Thief);
+        row("unmanaged thief after activation", game, "Continuum", -1, UnmanagedThief);
+        row("caps lock", game, "Continuum", 0, {}, "us caps");
+        row("shift held", game, "Continuum", 0, {}, "us shift");
+        row("german layout, caps lock and shift", game, "Continuum", 0, {}, "de caps shift");
+#ifndef _WIN32
+        // Wine looks characters up through the locale's one-byte code page and takes AltGr from the X server's
+        // own key events, so it can neither find the umlaut nor make the third level from sent keys.
+        row("german umlaut and third level", game, "Continuum", 0, {}, "de", {"M\xC3\xBCll @ #{{}x{}}\n"},
+            {"M\xFCll @ #{x}"});
+#endif
+    }
+
+    void driver() {
+        QFETCH(QStringList, windows);
+        QFETCH(QString, title);
+        QFETCH(int, receiver);
+        QFETCH(QString, later);
+        QFETCH(QString, keyboard);
+        QFETCH(QStringList, keys);
+        QFETCH(QList<QByteArray>, lines);
+        const QStringList state = keyboard.split(' ');
+        KeyboardReset reset;
+        QVERIFY(setLayout(state[0]));
+        std::vector<std::unique_ptr<StandIn>> running;
+        for (const QString& spec : windows) {
+            running.push_back(std::make_unique<StandIn>(spec));
+        }
+        PlatformDriver driver;
+        QCOMPARE(driver.activateWindow(title.toStdString()), receiver >= 0 || !later.isEmpty());
+        keyboard::setCapsLock(state.contains("caps"));
+        keyboard::holdShift(state.contains("shift"));
+        if (!later.isEmpty()) {
+            running.push_back(std::make_unique<StandIn>(later));
+        }
+        // A snowman is on no keyboard here: nothing of the text may arrive.
+        QVERIFY(!driver.sendKeys("abc \xE2\x98\x83") && !driver.sendKeys("{F13}"));
+        QCOMPARE(typeAll(driver, keys), receiver >= 0);
+        for (int i = 0; i < static_cast<int>(running.size()); ++i) {
+            const auto expected = i == receiver ? lines : QList<QByteArray>{};
+            QTRY_COMPARE_WITH_TIMEOUT(running[static_cast<std::size_t>(i)]->transcript(), expected, 3000);
+        }
+        QCOMPARE(keyboard::capsLockOn(), state.contains("caps"));
+        QCOMPARE(keyboard::shiftHeld(), state.contains("shift"));
+    }
+
+    // A run cut short: by a focus thief started before the run or during it, or by the game closing. The run stops
+    // with the activation error, shown once, and types nothing into the other window; the game received the first
+    // commands of the run only (none with a thief from the start).
+    void runInterrupted_data() {
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<int>("how");
+        QTest::newRow("thief before the run") << Thief << int(ThiefFirst);
+        QTest::newRow("unmanaged thief before the run") << UnmanagedThief << int(ThiefFirst);
+        QTest::newRow("thief mid-run") << Thief << int(ThiefMidRun);
+        QTest::newRow("unmanaged thief mid-run") << UnmanagedThief << int(ThiefMidRun);
+        // The bystander lies under the game, to get the focus when it closes.
+        QTest::newRow("game closed mid-run") << QString("Bystander --recorder") << int(GameCloses);
+    }
+
+    void runInterrupted() {
+        QFETCH(QString, other);
+        QFETCH(int, how);
+        std::unique_ptr<StandIn> window;
+        if (how != ThiefMidRun) {
+            window = std::make_unique<StandIn>(other);
+        }
+        StandIn game("Continuum");
+        Harness h;
+        h.click(how == GameCloses ? "CMD_NetworkRetrive" : "CMD_ZoneBanRetrive");
+        if (how != ThiefFirst) {
+            QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 3, 10000);
+        }
+        if (how == GameCloses) {
+            game.close();
+        } else if (!window) {
+            window = std::make_unique<StandIn>(other);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 20000);
+        QTest::qWait(3 * FastIntervalMs);
+        // First what the other window got, so that keys typed into the wrong window are what a failure shows.
+        QCOMPARE(window->transcript().join(' '), QByteArray());
+        QCOMPARE(h.messages.size(), 1);
+        QVERIFY2(h.messages[0].startsWith("Corvane Error: ERROR : The program could not activate"),
+                 qPrintable(h.messages[0]));
+        QVERIFY(h.timersStopped());
+        const auto lines = game.transcript();
+        QVERIFY(lines.size() < 33 && (how != ThiefFirst || lines.isEmpty()));
+        QVERIFY2(isPrefixOfRun(lines, runCommands(how == GameCloses)), lines.join('|').constData());
+    }
+
+    void stopButtonEndsLogging() {
+        StandIn game("Continuum");
+        Harness h;
+        h.click("CMD_ZoneBanRetrive");
+        QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 2, 10000);
+        h.click("CMD_STOP");
+        QVERIFY(h.timersStopped());
+        QCOMPARE(h.form.findChild<QLabel*>("StatusLabel")->text(),
+                 QStringLiteral("Download has been stopped. File saved..."));
+        QTRY_VERIFY_WITH_TIMEOUT(game.transcript().endsWith("?log"), 3000);
+        auto lines = game.transcript();
+        lines.removeLast();
+        QVERIFY2(isPrefixOfRun(lines, runCommands(false)), lines.join('|').constData());
+        QVERIFY(h.messages.empty());
+        QFile log(game.logPath("Zone Banlog.txt"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().endsWith("Log file closed\r\n"));
+    }
+
+private:
+    enum Interruption { ThiefFirst, ThiefMidRun, GameCloses };
+};
+
+int main(int argc, char** argv) {
+    // Without a display this must fail, never pass by skipping.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "test_corvane_e2e: DISPLAY is not set; run it under scripts/with-x11.sh\n");
+        return 1;
+    }
+#ifndef _WIN32
+    qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
+    QApplication app(argc, argv);
+    TestCorvaneE2e test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_corvane_e2e.moc"
