@@ -13,7 +13,7 @@ cmake --build "$build" --target render_windows -j2
 
 out="$(pwd)/docs/screenshots"
 mkdir -p "$out"
-renderer="$(pwd)/$build/tests/gui/render_windows"
+renderer="$(pwd)/$build/scripts/render_windows/render_windows"
 sample="$(pwd)/examples/ban_full.txt"
 # The chooser starts at the current directory: show it at the samples.
 cd examples

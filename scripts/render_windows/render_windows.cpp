@@ -14,6 +14,7 @@
 #include "NameRepeatedOffendersForm.h"
 #include "RepeatedOffendersForm.h"
 #include "ShowBans.h"
+#include "WindowRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
