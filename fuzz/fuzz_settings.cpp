@@ -6,6 +6,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,19 +25,12 @@ void Check(bool condition) {
 // The lines' texts without their breaks; a missing final break and a present one give the same lines.
 // A byte order mark is no line of its own: it stays in front of whatever the first line becomes.
 std::vector<std::string_view> TextLines(std::string_view content) {
-    if (content.starts_with("\xEF\xBB\xBF")) {
-        content.remove_prefix(3);
-    }
+    content.remove_prefix(content.starts_with("\xEF\xBB\xBF") ? 3 : 0);
     std::vector<std::string_view> lines;
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-        const auto end = content.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            lines.push_back(content.substr(pos));
-            break;
-        }
+    for (std::size_t pos = 0; pos < content.size();) {
+        const std::size_t end = std::min(content.find_first_of("\r\n", pos), content.size());
         lines.push_back(content.substr(pos, end - pos));
-        pos = end + 1 + (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n');
+        pos = end + (content.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     return lines;
 }
@@ -46,17 +40,14 @@ void CheckOtherLinesKept(std::string_view before, std::string_view after) {
     const auto a = TextLines(before);
     const auto b = TextLines(after);
     Check(b.size() >= a.size() && b.size() <= a.size() + 2);
+    const std::size_t added = b.size() - a.size();
     std::size_t same = 0;
     while (same < a.size() && a[same] == b[same]) {
         ++same;
     }
-    const std::size_t added = b.size() - a.size();
-    const std::size_t skipA = added == 0 ? 1 : 0;
-    for (std::size_t i = same + skipA; i < a.size(); ++i) {
+    Check(added < 2 || same == a.size());
+    for (std::size_t i = same + (added == 0 ? 1 : 0); i < a.size(); ++i) {
         Check(a[i] == b[i + added]);
-    }
-    if (added == 2) {
-        Check(same == a.size());
     }
 }
 
