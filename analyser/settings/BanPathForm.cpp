@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QSet>
@@ -125,6 +126,24 @@ BanPathForm::BanPathForm() {
     connect(banDrive_, &QComboBox::currentIndexChanged, this, &BanPathForm::driveChanged);
     connect(banPath_, &QListWidget::itemActivated, this, &BanPathForm::directoryActivated);
     connect(chooseBanFileName_, &QListWidget::itemClicked, this, &BanPathForm::storeBanFile);
+    // Not itemActivated: where one click activates, a click would store the file twice.
+    chooseBanFileName_->installEventFilter(this);
+}
+
+bool BanPathForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != chooseBanFileName_ || event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool chooses = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space;
+    if (!chooses || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    if (QListWidgetItem* item = chooseBanFileName_->currentItem()) {
+        chooseBanFileName_->setCurrentItem(item); // selected too, as a click leaves it
+        storeBanFile(item);
+    }
+    return true;
 }
 
 void BanPathForm::driveChanged(int index) {

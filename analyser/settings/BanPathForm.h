@@ -20,6 +20,10 @@ public:
     // The mounted volumes offered in BanDrive: "/" first, pseudo file systems left out.
     static QStringList mountedDrives();
 
+protected:
+    // Enter or Space on a file chooses it as a click does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void driveChanged(int index);
     void directoryActivated(QListWidgetItem* item);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QMenu>
@@ -110,6 +111,16 @@ MainForm::MainForm() {
     layout->setMenuBar(menuBar);
     layout->addWidget(line);
     layout->addLayout(grid);
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible()) {
+            window->close();
+        }
+    }
+    event->accept();
+    QCoreApplication::quit();
 }
 
 void MainForm::exitProgram() {

@@ -31,8 +31,8 @@ int main(int argc, char* argv[]) {
     Q_INIT_RESOURCE(resources);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Mirewatch.png")));
 
-    // The program ends with "&Exit" or when its last window is closed (Qt's default).
-    openWindow<MainForm>();
+    // The program ends with "&Exit" or when the main window is closed.
+    openWindow<MainForm>(WindowRole::Main);
     const int status = QApplication::exec();
     delete windowSlot<MainForm>().data();
     return status;
