@@ -1,12 +1,17 @@
 #include "Messages.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace Messages {
 namespace {
 Handler& currentHandler() {
     static Handler handler;
+    return handler;
+}
+FileNameHandler& currentFileNameHandler() {
+    static FileNameHandler handler;
     return handler;
 }
 } // namespace
@@ -24,6 +29,19 @@ void show(QWidget* parent, const QString& title, const QString& text) {
 Handler setHandler(Handler handler) {
     Handler previous = std::move(currentHandler());
     currentHandler() = std::move(handler);
+    return previous;
+}
+
+QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter) {
+    if (currentFileNameHandler()) {
+        return currentFileNameHandler()(suggestedPath);
+    }
+    return QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
+}
+
+FileNameHandler setFileNameHandler(FileNameHandler handler) {
+    FileNameHandler previous = std::move(currentFileNameHandler());
+    currentFileNameHandler() = std::move(handler);
     return previous;
 }
 

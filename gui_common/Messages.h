@@ -1,4 +1,4 @@
-// Every message box of both programs goes through here, so tests can answer and inspect them.
+// Every message box and file question of both programs goes through here, so tests can answer and inspect them.
 #pragma once
 
 #include <QString>
@@ -16,6 +16,13 @@ void show(QWidget* parent, const QString& title, const QString& text);
 // Takes the place of the box, for tests; an empty handler brings the box back. Returns the handler it replaced.
 using Handler = std::function<void(const QString& title, const QString& text)>;
 Handler setHandler(Handler handler);
+
+// Asks for the name of a file to save, offering the suggested path; empty when the user cancels.
+QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter);
+
+// Takes the place of the file dialog, for tests; an empty handler brings the dialog back.
+using FileNameHandler = std::function<QString(const QString& suggestedPath)>;
+FileNameHandler setFileNameHandler(FileNameHandler handler);
 
 // A file path held as bytes, as the file system spells it.
 QString displayPath(const std::string& path);

@@ -1,8 +1,9 @@
 #include "NameRepeatedOffendersForm.h"
 
 #include "BanHandle.h"
+#include "LineList.h"
 #include "LoadOutcomeBox.h"
-#include "Messages.h"
+#include "RowExport.h"
 #include "Text1252.h"
 
 #include <QListWidget>
@@ -18,11 +19,11 @@ NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
 
     auto* list = new QListWidget(this);
     list->setObjectName(QStringLiteral("LST_NAMEREPOFF"));
-    list->setUniformItemSizes(true);
     auto* window = new QVBoxLayout(this);
     window->addWidget(list);
-    resize(480, 520);
+    window->addWidget(exportLines(list, QStringLiteral("Names banned again.txt"))->makeBar());
+    resize(520, 560);
 
     showLoadOutcome(this, BanHandle::LoadBanFile());
-    list->addItems(Text1252::decodeAll(BanHandle::FindRepeatedOffendersByName()));
+    showLines(list, Text1252::decodeAll(BanHandle::FindRepeatedOffendersByName()));
 }

@@ -1,8 +1,9 @@
 #include "RepeatedOffendersForm.h"
 
 #include "BanHandle.h"
+#include "LineList.h"
 #include "LoadOutcomeBox.h"
-#include "Messages.h"
+#include "RowExport.h"
 #include "Text1252.h"
 
 #include <QGroupBox>
@@ -20,7 +21,6 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
 
     auto* list = new QListWidget(this);
     list->setObjectName(QStringLiteral("RepeatedOffendersList"));
-    list->setUniformItemSizes(true);
 
     auto* notice = new QGroupBox(QStringLiteral("Notice"), this);
     auto* noticeBox = new QVBoxLayout(notice);
@@ -33,8 +33,9 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     auto* window = new QVBoxLayout(this);
     window->addWidget(list, 1);
     window->addWidget(notice);
-    resize(900, 520);
+    window->addWidget(exportLines(list, QStringLiteral("Repeated offenders by machine id.txt"))->makeBar());
+    resize(900, 560);
 
     showLoadOutcome(this, BanHandle::LoadBanFile());
-    list->addItems(Text1252::decodeAll(BanHandle::FindRepeatedOffendersByMid()));
+    showLines(list, Text1252::decodeAll(BanHandle::FindRepeatedOffendersByMid()));
 }

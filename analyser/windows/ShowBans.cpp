@@ -1,8 +1,9 @@
 #include "ShowBans.h"
 
 #include "BanHandle.h"
+#include "LineList.h"
 #include "LoadOutcomeBox.h"
-#include "Messages.h"
+#include "RowExport.h"
 #include "Text1252.h"
 
 #include <QFontDatabase>
@@ -16,16 +17,18 @@ ShowBans::ShowBans() {
 
     auto* loadBans = new QListWidget(this);
     loadBans->setObjectName(QStringLiteral("LoadBans"));
-    loadBans->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    loadBans->setUniformItemSizes(true);
-    loadBans->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Fixed-width, so the columns of the log line up.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setFixedPitch(true);
+    loadBans->setFont(fixed);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(loadBans);
+    layout->addWidget(exportLines(loadBans, QStringLiteral("Ban file.txt"))->makeBar());
 
     // The viewer reads the file itself, but the load tells the user when there is nothing (or not all) to see.
     showLoadOutcome(this, BanHandle::LoadBanFile());
 
-    loadBans->addItems(Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
+    showLines(loadBans, Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
 }
