@@ -1,5 +1,6 @@
-// Window timings on the full sample, from the click to the window shown, and the resident memory with
-// every Mirewatch window open. Run with QT_QPA_PLATFORM=offscreen.
+// Window timings, from the click to the window shown, and the resident memory with every Mirewatch window
+// open: on the full sample, and on results of the size the largest ban file gives. Run with
+// QT_QPA_PLATFORM=offscreen.
 #include "AboutMeForm.h"
 #include "BanPathForm.h"
 #include "BetaTesters.h"
@@ -7,6 +8,7 @@
 #include "DatabaseForm.h"
 #include "Declares.h"
 #include "HelpMeForm.h"
+#include "LineList.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "NameRepeatedOffendersForm.h"
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,6 +34,21 @@
 namespace {
 
 const std::string kFullSample = MW_EXAMPLES_DIR "/ban_full.txt";
+
+// The most matches a search can list once ban files of 32,766 lines are read: every line but the last an entry.
+constexpr int kLargestResult = 32765;
+
+// Matches as a search lists them, each with fields of typical length.
+std::vector<BanHandle::SearchMatch> manyMatches(int count) {
+    std::vector<BanHandle::SearchMatch> matches;
+    matches.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const std::string id = std::to_string(1000 + i);
+        matches.push_back({"Player " + id, "9999", " 130.128." + std::to_string(i % 250) + ".7", "2003-01-12",
+                           "Frostbyte   ", "2", id, i % 2 ? "Expired" : "Still valid"});
+    }
+    return matches;
+}
 
 int messageCount = 0;
 
@@ -82,8 +100,40 @@ void BM_SearchEveryRecordMatching(benchmark::State& state) {
         search->click();
         QCoreApplication::processEvents();
     }
-    state.counters["matches"] = form.findChild<QListWidget*>("BannedAliases")->count();
+    state.counters["matches"] = form.findChild<QListView*>("BannedAliases")->model()->rowCount();
     checkNoMessage(state);
+}
+
+// The window's own part of a search at the largest result: the eight lists shown over one model.
+void BM_SearchWindowLargestResult(benchmark::State& state) {
+    const std::vector<BanHandle::SearchMatch> matches = manyMatches(kLargestResult);
+    for (auto _ : state) {
+        DatabaseForm form;
+        form.showMatches(matches);
+        showNow(&form);
+        state.PauseTiming();
+        state.counters["matches"] = form.findChild<QListView*>("BannedAliases")->model()->rowCount();
+        state.ResumeTiming();
+    }
+}
+
+// A report list of this many lines as the windows show it: the machine-id report of the largest file has up
+// to 196,585 (32,764 pairs of five lines and a separator per record).
+void BM_ReportListLines(benchmark::State& state) {
+    QStringList lines;
+    for (int i = 0; lines.size() < state.range(0); ++i) {
+        lines.append(QStringLiteral("Match 1 details : Player %1/MID : -20087%1 /BanIP :  130.128.7.7/Date : "
+                                    "2003-01-12   ( Ban # : %1, Days : 9999, By : Frostbyte    )")
+                         .arg(1000 + i));
+    }
+    for (auto _ : state) {
+        QWidget window;
+        auto* list = new QListWidget(&window);
+        list->resize(800, 500);
+        showLines(list, lines);
+        showNow(&window);
+    }
+    state.counters["lines"] = static_cast<double>(lines.size());
 }
 
 template <class Window> void BM_ReportWindow(benchmark::State& state, const char* listName) {
@@ -110,18 +160,18 @@ void BM_NameReportWindow(benchmark::State& state) {
     BM_ReportWindow<NameRepeatedOffendersForm>(state, "LST_NAMEREPOFF");
 }
 
-// Every window open at once, the search window holding a full result, the others loaded from the
+void BM_ViewerWindow(benchmark::State& state) {
+    BM_ReportWindow<ShowBans>(state, "LoadBans");
+}
+
+// Every window open at once, the search window holding the largest result, the others loaded from the
 // full sample.
 void BM_MemoryEveryWindowOpen(benchmark::State& state) {
-    QTemporaryDir dir;
     for (auto _ : state) {
         std::vector<std::unique_ptr<QWidget>> windows;
         windows.push_back(std::make_unique<MainForm>()); // reads Config.ini into BanFilePath
-        Declares::BanFilePath = writeSamePlayerFile(dir);
         auto search = std::make_unique<DatabaseForm>();
-        search->findChild<QRadioButton*>("Optn_SearchByNick")->click();
-        search->findChild<QLineEdit*>("SearchQuery")->setText("mister slayer");
-        search->findChild<QPushButton*>("Command1")->click();
+        search->showMatches(manyMatches(kLargestResult));
         windows.push_back(std::move(search));
         Declares::BanFilePath = kFullSample;
         windows.push_back(std::make_unique<ChooseFindRepForm>());
@@ -150,6 +200,9 @@ BENCHMARK(BM_MemoryEveryWindowOpen)->Iterations(1)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_SearchEveryRecordMatching)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MachineIdReportWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NameReportWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewerWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchWindowLargestResult)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportListLines)->Arg(kLargestResult)->Arg(196585)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -1,26 +1,31 @@
 #include "DatabaseForm.h"
 
-#include "BanHandle.h"
 #include "Declares.h"
 #include "LoadOutcomeBox.h"
-#include "Messages.h"
+#include "RowExport.h"
 #include "Text1252.h"
 
+#include <QAbstractTableModel>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStringList>
 #include <QVBoxLayout>
 
-#include <array>
 #include <optional>
 #include <string>
-#include <vector>
+
+using BanHandle::SearchMatch;
 
 namespace {
 
@@ -41,24 +46,171 @@ QFrame* headingFrame(const QString& text, QWidget* parent) {
 struct ListColumn {
     const char* name;
     const char* heading;
+    std::string SearchMatch::*field;
     const char* widestSample; // sets the column's minimum width
     int stretch;
 };
 
-// Left to right as the window shows them.
-constexpr std::array<ListColumn, 8> kColumns{{
-    {"AccessLevelList", "Acess Level :", "Acess Level :", 1},
-    {"BannedStatus", "Ban status :", "Unknown Error - 117", 2},
-    {"BannedID", "BanID :", "99999", 1},
-    {"BannedDays", "Days :", "9999", 1},
-    {"BannedDate", "Date of ban :", "2004-05-12", 2},
-    {"BannedBy", "Banned by :", "ModeratorName", 2},
-    {"BannedIP", "IP of banned :", "255.255.255.255", 2},
-    {"BannedAliases", "Banned as :", "PlayerNameOfMedium", 3},
+// Left to right as the window shows them; also the order of the fields in copied and saved rows.
+const std::array<ListColumn, 8> kColumns{{
+    {"AccessLevelList", "Acess Level :", &SearchMatch::AccessLevel, "Acess Level :", 1},
+    {"BannedStatus", "Ban status :", &SearchMatch::Status, "Unknown Error - 117", 2},
+    {"BannedID", "BanID :", &SearchMatch::Id, "99999", 1},
+    {"BannedDays", "Days :", &SearchMatch::Days, "9999", 1},
+    {"BannedDate", "Date of ban :", &SearchMatch::Date, "2004-05-12", 2},
+    {"BannedBy", "Banned by :", &SearchMatch::By, "ModeratorName", 2},
+    {"BannedIP", "IP of banned :", &SearchMatch::Ip, "255.255.255.255", 2},
+    {"BannedAliases", "Banned as :", &SearchMatch::Name, "PlayerNameOfMedium", 3},
 }};
 
-// Position in kColumns of each list in the order the search empties and the buttons step them.
-constexpr std::array<int, 8> kStepOrder{7, 3, 6, 4, 5, 2, 1, 0};
+constexpr int kColumnCount = static_cast<int>(kColumns.size());
+
+} // namespace
+
+// The matches, one row each, one column per list; decoded only when shown, so a large result costs little.
+class SearchResults : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(matches_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kColumnCount; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid()) {
+            return {};
+        }
+        return field(index.row(), index.column());
+    }
+
+    QString field(int row, int column) const {
+        return Text1252::decode(matches_[static_cast<std::size_t>(row)].*
+                                kColumns[static_cast<std::size_t>(column)].field);
+    }
+
+    QStringList fields(int row) const {
+        QStringList texts;
+        for (int column = 0; column < kColumnCount; ++column) {
+            texts.append(field(row, column));
+        }
+        return texts;
+    }
+
+    void replace(std::vector<SearchMatch> matches) {
+        beginResetModel();
+        matches_ = std::move(matches);
+        endResetModel();
+    }
+
+private:
+    std::vector<SearchMatch> matches_;
+};
+
+namespace {
+
+// What the eight lists share beyond the model and its selection: the row a Shift range starts from. Qt keeps
+// that anchor per list, which would make a range begun in one list and ended in another start elsewhere.
+struct RowSet {
+    std::array<QListView*, 8> lists{};
+    int anchor = -1;
+};
+
+// One list of the row set. The shared current index lies in the column of whichever list set it last; a list
+// that gets the focus moves it into its own column, for its focus frame and for typing to find an entry.
+class RowList : public QListView {
+public:
+    RowList(RowSet& rows, int column, QWidget* parent) : QListView(parent), rows_(rows), column_(column) {}
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        alignCurrent();
+        if (!currentIndex().isValid() && model()->rowCount() > 0 && event->reason() != Qt::MouseFocusReason) {
+            // Tabbing in selects the first row in every list, rather than framing it in this one only.
+            selectionModel()->setCurrentIndex(model()->index(0, column_),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        QListView::focusInEvent(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        // Left and Right have nothing to do in a list of one column: they go to the neighbouring list.
+        if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && modifiers == Qt::NoModifier) {
+            const int next = column_ + (event->key() == Qt::Key_Left ? -1 : 1);
+            if (next >= 0 && next < kColumnCount) {
+                rows_.lists[static_cast<std::size_t>(next)]->setFocus(Qt::OtherFocusReason);
+            }
+            return;
+        }
+        const std::optional<CursorAction> action = cursorAction(event->key());
+        if (action && (modifiers & Qt::ShiftModifier)) {
+            extendTo(moveCursor(*action, modifiers).row(), modifiers & Qt::ControlModifier);
+            return;
+        }
+        QListView::keyPressEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) && index.isValid()) {
+            extendTo(index.row(), event->modifiers() & Qt::ControlModifier);
+            return;
+        }
+        QListView::mousePressEvent(event);
+    }
+
+private:
+    static std::optional<CursorAction> cursorAction(int key) {
+        switch (key) {
+        case Qt::Key_Up:
+            return MoveUp;
+        case Qt::Key_Down:
+            return MoveDown;
+        case Qt::Key_PageUp:
+            return MovePageUp;
+        case Qt::Key_PageDown:
+            return MovePageDown;
+        case Qt::Key_Home:
+            return MoveHome;
+        case Qt::Key_End:
+            return MoveEnd;
+        default:
+            return std::nullopt;
+        }
+    }
+
+    void alignCurrent() {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && current.column() != column_) {
+            selectionModel()->setCurrentIndex(current.siblingAtColumn(column_), QItemSelectionModel::NoUpdate);
+        }
+    }
+
+    // Selects the rows from the shared anchor to this row, in addition to the earlier selection when kept.
+    void extendTo(int row, bool keep) {
+        if (row < 0) {
+            return;
+        }
+        const int anchor = rows_.anchor >= 0 ? rows_.anchor : row;
+        const QItemSelection range(model()->index(std::min(anchor, row), 0),
+                                   model()->index(std::max(anchor, row), kColumnCount - 1));
+        selectionModel()->setCurrentIndex(model()->index(row, column_), QItemSelectionModel::NoUpdate);
+        rows_.anchor = anchor; // moving the current row moved it too; a range keeps it
+        selectionModel()->select(range, (keep ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
+                                            QItemSelectionModel::Rows);
+    }
+
+    RowSet& rows_;
+    int column_;
+};
+
+// Owns the shared state for as long as the window lives.
+class RowSetHolder : public QObject {
+public:
+    using QObject::QObject;
+    RowSet rows;
+};
 
 } // namespace
 
@@ -96,6 +248,7 @@ DatabaseForm::DatabaseForm() {
     // Query line.
     SearchQuery = new QLineEdit(this);
     SearchQuery->setObjectName(QStringLiteral("SearchQuery"));
+    connect(SearchQuery, &QLineEdit::returnPressed, this, &DatabaseForm::search);
     auto* searchButton = new QPushButton(QStringLiteral("Search"), this);
     searchButton->setObjectName(QStringLiteral("Command1"));
     searchButton->setToolTip(QStringLiteral("Search the database."));
@@ -129,73 +282,109 @@ DatabaseForm::DatabaseForm() {
     top->addSpacing(12);
     top->addWidget(navigation, 0, Qt::AlignTop);
 
-    // Result lists, each under its heading in one grid column so they stay aligned.
+    // Result lists: one model, one selection, one vertical scroll position.
+    results_ = new SearchResults(this);
+    selection_ = new QItemSelectionModel(results_, this);
+    RowSet& rows = (new RowSetHolder(this))->rows;
+    connect(selection_, &QItemSelectionModel::currentChanged, this,
+            [&rows](const QModelIndex& current, const QModelIndex& previous) {
+                if (current.row() != previous.row()) {
+                    rows.anchor = current.row();
+                }
+            });
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(2);
-    std::array<QListWidget*, 8> byColumn{};
-    for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
+    for (int column = 0; column < kColumnCount; ++column) {
         const ListColumn& info = kColumns[static_cast<std::size_t>(column)];
-        auto* list = new QListWidget(this);
+        auto* list = new RowList(rows, column, this);
         list->setObjectName(QString::fromLatin1(info.name));
+        list->setModel(results_);
+        list->setModelColumn(column);
+        list->setSelectionModel(selection_);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
         list->setUniformItemSizes(true);
-        // Tab focus would make the first entry current and break "no current entry" (-1).
-        list->setFocusPolicy(Qt::ClickFocus);
+        // Equal viewports keep equal scroll ranges: no list gets a horizontal bar, and only the rightmost
+        // shows the vertical bar that moves them all.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        if (column + 1 < kColumnCount) {
+            list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        }
+        // One Tab stop for the row set; Left and Right move between the lists.
+        list->setFocusPolicy(column == 0 ? Qt::StrongFocus : Qt::ClickFocus);
         list->setMinimumWidth(list->fontMetrics().horizontalAdvance(QString::fromLatin1(info.widestSample)) + 12);
         grid->addWidget(headingFrame(QString::fromLatin1(info.heading), this), 0, column);
         grid->addWidget(list, 1, column);
         grid->setColumnStretch(column, info.stretch);
-        byColumn[static_cast<std::size_t>(column)] = list;
+        lists_[static_cast<std::size_t>(column)] = list;
     }
-    for (std::size_t i = 0; i < kStepOrder.size(); ++i) {
-        resultLists[i] = byColumn[static_cast<std::size_t>(kStepOrder[i])];
+    rows.lists = lists_;
+    for (QListView* list : lists_) {
+        connect(list->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+            for (QListView* other : lists_) {
+                other->verticalScrollBar()->setValue(value);
+            }
+        });
     }
+
+    RowExport::Options exportOptions;
+    exportOptions.rowText = [this](int row) { return results_->fields(row).join(u'\t'); };
+    exportOptions.fileContent = [this] {
+        QStringList header;
+        for (const ListColumn& info : kColumns) {
+            header.append(QString::fromLatin1(info.heading).remove(QStringLiteral(" :")));
+        }
+        // The byte order mark makes spreadsheet programs read the file as UTF-8.
+        QString text = QChar(0xFEFF) + RowExport::csvRecord(header) + QStringLiteral("\r\n");
+        for (int row = 0; row < results_->rowCount(); ++row) {
+            text += RowExport::csvRecord(results_->fields(row)) + QStringLiteral("\r\n");
+        }
+        return text.toUtf8();
+    };
+    exportOptions.textMode = false; // records end in CR LF on every platform
+    exportOptions.fileName = QStringLiteral("Search results.csv");
+    exportOptions.fileFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
+    exportOptions.unit = QStringLiteral("row|rows");
+    auto* exporter = new RowExport::Actions(this, {lists_.begin(), lists_.end()}, std::move(exportOptions));
+    matchCount_ = new QLabel(this);
+    matchCount_->setObjectName(QStringLiteral("MatchCount"));
+    matchCount_->setMinimumWidth(matchCount_->fontMetrics().horizontalAdvance(QStringLiteral("32765 matches")) + 12);
 
     auto* window = new QVBoxLayout(this);
     window->addLayout(top);
     window->addSpacing(8);
     window->addLayout(grid, 1);
-    resize(1000, 520);
+    window->addWidget(exporter->makeBar(matchCount_));
+    resize(1000, 560);
 }
 
 void DatabaseForm::search() {
     showLoadOutcome(this, BanHandle::LoadBanFile());
-    const QString query = SearchQuery->text();
-    for (QListWidget* list : resultLists) {
-        list->clear();
-    }
-    const std::optional<std::string> encoded = Text1252::encode(query);
-    if (!encoded) {
-        return;
-    }
-    const std::vector<BanHandle::SearchMatch> matches = BanHandle::SearchBanTable(*encoded);
-
-    // Filled per list in one go: item-by-item inserts are far too slow for a few thousand matches.
-    std::array<QStringList, 8> columns;
-    for (QStringList& column : columns) {
-        column.reserve(static_cast<qsizetype>(matches.size()));
-    }
-    for (const BanHandle::SearchMatch& match : matches) {
-        columns[0].append(Text1252::decode(match.Name));
-        columns[1].append(Text1252::decode(match.Days));
-        columns[2].append(Text1252::decode(match.Ip));
-        columns[3].append(Text1252::decode(match.Date));
-        columns[4].append(Text1252::decode(match.By));
-        columns[5].append(Text1252::decode(match.Id));
-        columns[6].append(Text1252::decode(match.Status));
-        columns[7].append(Text1252::decode(match.AccessLevel));
-    }
-    for (std::size_t i = 0; i < resultLists.size(); ++i) {
-        resultLists[i]->addItems(columns[i]);
+    const std::optional<std::string> encoded = Text1252::encode(SearchQuery->text());
+    showMatches(encoded ? BanHandle::SearchBanTable(*encoded) : std::vector<SearchMatch>{});
+    if (Declares::SearchMode == Mode::None) {
+        matchCount_->setText(QStringLiteral("Choose what to search by."));
     }
 }
 
+void DatabaseForm::showMatches(std::vector<SearchMatch> matches) {
+    const std::size_t count = matches.size();
+    results_->replace(std::move(matches));
+    matchCount_->setText(count == 0   ? QStringLiteral("No match")
+                         : count == 1 ? QStringLiteral("1 match")
+                                      : QStringLiteral("%1 matches").arg(count));
+}
+
 void DatabaseForm::step(int delta) {
-    // Each list moves by itself, so lists clicked out of step stay out of step.
-    for (QListWidget* list : resultLists) {
-        const int next = list->currentRow() + delta;
-        if (next >= -1 && next < list->count()) {
-            list->setCurrentRow(next);
-        }
+    // The current row of the row set; -1 (none) is a place of its own, beyond which no step goes.
+    const int next = selection_->currentIndex().row() + delta;
+    if (next < -1 || next >= results_->rowCount()) {
+        return;
     }
+    if (next == -1) {
+        selection_->clear();
+        return;
+    }
+    selection_->setCurrentIndex(results_->index(next, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }

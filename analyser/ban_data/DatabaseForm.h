@@ -1,11 +1,18 @@
-// The search window: looks up ban records by one key and steps through the matches.
+// The search window: looks up ban records by one key and shows the matches in eight side-by-side lists that
+// form one row set: they scroll together and select the same rows.
 #pragma once
+
+#include "BanHandle.h"
 
 #include <QWidget>
 #include <array>
+#include <vector>
 
+class QItemSelectionModel;
+class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class SearchResults;
 
 class DatabaseForm : public QWidget {
     Q_OBJECT
@@ -13,12 +20,16 @@ class DatabaseForm : public QWidget {
 public:
     DatabaseForm();
 
+    // Lists these matches in place of the earlier ones, with no row current.
+    void showMatches(std::vector<BanHandle::SearchMatch> matches);
+
 private:
     void search();
     void step(int delta);
 
     QLineEdit* SearchQuery = nullptr;
-    // In the order the lists are emptied and stepped: name, days, IP, date, moderator, ban number,
-    // status, access level.
-    std::array<QListWidget*, 8> resultLists{};
+    QLabel* matchCount_ = nullptr;
+    SearchResults* results_ = nullptr;
+    QItemSelectionModel* selection_ = nullptr;
+    std::array<QListView*, 8> lists_{}; // left to right
 };
