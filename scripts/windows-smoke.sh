@@ -8,7 +8,7 @@ exe=$1
 caption=$2
 
 # Windows' own DLLs a Qt Widgets program may import; anything else would have to travel with the .exe.
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|winmm|imm32|uxtheme|dwmapi|version|shlwapi|userenv|netapi32|mpr|wtsapi32|setupapi|rpcrt4|msvcrt|ws2_32|crypt32|authz|d3d9|d3d11|d3d12|dxgi|dcomp|comctl32|winspool\.drv|api-ms-win-[a-z0-9-]+)\.dll$|^winspool\.drv$'
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|winmm|imm32|uxtheme|dwmapi|version|shlwapi|shcore|userenv|netapi32|mpr|wtsapi32|setupapi|rpcrt4|msvcrt|ws2_32|crypt32|authz|d3d9|d3d11|d3d12|dxgi|dcomp|comctl32|winspool\.drv|api-ms-win-[a-z0-9-]+)\.dll$|^winspool\.drv$'
 bad=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | grep -v -E "$system_dlls" || true)
 if [ -n "$bad" ]; then
     echo "windows-smoke: $exe needs DLLs that Windows does not ship: $bad" >&2
