@@ -10,13 +10,14 @@ std::filesystem::path TempDir() {
     static const std::filesystem::path dir = [] {
         auto path = std::filesystem::temp_directory_path() / ("mirewatch-core-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(
-                std::filesystem::temp_directory_path() / ("mirewatch-core-" + std::to_string(::getpid())), ignored);
-        });
         return path;
     }();
+    static const struct Remover {
+        ~Remover() {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+    } remover;
     return dir;
 }
 
@@ -43,14 +44,17 @@ std::string CrLf(const std::vector<std::string>& lines) {
     return text;
 }
 
+std::vector<Declares::BanRecord> Records() {
+    return {Declares::BanRecordTable.begin() + 2, Declares::BanRecordTable.begin() + Declares::BanRecordCount + 1};
+}
+
 std::string Entry::line() const {
     std::string text = std::string("  ") + mark + id + "xxxxxxxx" + level + "yyyy" + moderator;
     if (dateColumn > 0) {
-        text.resize(static_cast<std::size_t>(std::max(dateColumn - 2, 0)), ' ');
+        text.resize(static_cast<std::size_t>(dateColumn - 2), ' ');
     }
-    text += ' ';
-    text += date + " " + between + days + " " + ip + (ip.size() >= 12 ? "  " : " ") + "mid:" + mid + " " + name;
-    return text;
+    return text + ' ' + date + " 14:22:11   " + days + " " + ip + (ip.size() >= 12 ? "  " : " ") + "mid:" + mid + " " +
+           name;
 }
 
 void SetRecords(const std::vector<Declares::BanRecord>& records) {
@@ -60,20 +64,6 @@ void SetRecords(const std::vector<Declares::BanRecord>& records) {
     }
     const std::string eof = "EOF";
     Declares::BanRecordTable[Declares::BanRecordCount + 1] = {eof, eof, eof, eof, eof, eof, eof, eof, eof};
-}
-
-Declares::BanRecord Record(const std::string& name, const std::string& mid) {
-    Declares::BanRecord record;
-    record.AccessLevel = "2";
-    record.StatusMark = "#";
-    record.Id = "1";
-    record.By = "Mod";
-    record.Date = "2004-01-01";
-    record.Name = name;
-    record.Mid = mid;
-    record.Days = "30";
-    record.Ip = " 1.2.3.4";
-    return record;
 }
 
 } // namespace testing_support

@@ -1,4 +1,4 @@
-// Shared by the core tests: temporary ban files and entry lines in the layout the parser reads.
+// Shared by the core tests: temporary ban files, entry lines in the layout the parser reads, table rows.
 #pragma once
 
 #include "BanHandle.h"
@@ -11,7 +11,7 @@
 
 namespace testing_support {
 
-// A directory of its own for each test, removed at the end of the process.
+// A directory of its own for the test process, removed when it ends.
 std::filesystem::path TempDir();
 
 // Writes bytes as given into a fresh file in TempDir().
@@ -23,9 +23,12 @@ BanHandle::LoadOutcome LoadBytes(const std::string& bytes);
 // Joins lines with CR LF, as the game client writes its logs.
 std::string CrLf(const std::vector<std::string>& lines);
 
-// One ban entry line. The moderator is padded so that the date begins at dateColumn (0: right
-// after the moderator and one separator); the IP is followed by one separator, or two when it is
-// 12 characters or longer, so that every field is cut back exactly as given.
+// Rows 2 to BanRecordCount of the table.
+std::vector<Declares::BanRecord> Records();
+
+// One ban entry line. The moderator is padded so that the date begins at dateColumn (0: right after the
+// moderator and one separator); the IP is followed by one separator, or two when it is 12 characters or
+// longer, so that every field is cut back exactly as given.
 struct Entry {
     char mark = '#';
     std::string id = "12";
@@ -33,7 +36,6 @@ struct Entry {
     std::string moderator = "Moderator";
     int dateColumn = 0;
     std::string date = "2004-05-12";
-    std::string between = "14:22:11   "; // the 11 characters the parser does not interpret
     std::string days = "30";
     std::string ip = "10.0.0.1";
     std::string mid = "12345678";
@@ -45,15 +47,12 @@ struct Entry {
 // Fills the table as a parse would: records in rows 2.., end marker after them.
 void SetRecords(const std::vector<Declares::BanRecord>& records);
 
-Declares::BanRecord Record(const std::string& name, const std::string& mid);
-
 } // namespace testing_support
 
 namespace Declares {
 // Readable failures: the nine cells, quoted.
 inline void PrintTo(const BanRecord& r, std::ostream* os) {
-    *os << "{AccessLevel \"" << r.AccessLevel << "\", StatusMark \"" << r.StatusMark << "\", Id \"" << r.Id
-        << "\", By \"" << r.By << "\", Date \"" << r.Date << "\", Name \"" << r.Name << "\", Mid \"" << r.Mid
-        << "\", Days \"" << r.Days << "\", Ip \"" << r.Ip << "\"}";
+    *os << "{\"" << r.AccessLevel << "\", \"" << r.StatusMark << "\", \"" << r.Id << "\", \"" << r.By << "\", \""
+        << r.Date << "\", \"" << r.Name << "\", \"" << r.Mid << "\", \"" << r.Days << "\", \"" << r.Ip << "\"}";
 }
 } // namespace Declares
