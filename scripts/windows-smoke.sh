@@ -15,14 +15,32 @@ if [ -n "$bad" ]; then
     exit 1
 fi
 
+shown() { xwininfo -root -tree 2>/dev/null | grep -q -F "\"$caption\""; }
+# A window left by an earlier start would count as this one's.
+for _ in $(seq 1 100); do shown || break; sleep 0.1; done
+if shown; then
+    echo "windows-smoke: a window \"$caption\" is already there" >&2
+    exit 1
+fi
+
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+pid=""
+finish() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    fi
+    # Until the window has gone: the next start must not see this one.
+    for _ in $(seq 1 100); do shown || break; sleep 0.1; done
+    rm -rf "$work"
+}
+trap finish EXIT
 cp "$exe" "$work/"
 start=$(date +%s%N)
 (cd "$work" && exec wine "./$(basename "$exe")") >"$work/wine.log" 2>&1 &
 pid=$!
 for _ in $(seq 1 600); do
-    if xwininfo -root -tree 2>/dev/null | grep -q -F "\"$caption\""; then
+    if shown; then
         echo "windows-smoke: $(basename "$exe") showed \"$caption\" $(( ($(date +%s%N) - start) / 1000000 )) ms after launch"
         exit 0
     fi
