@@ -1,41 +1,23 @@
-// Both repeated-offender report windows: exact lines on known logs, Windows-1252 names, reloading on
-// reopening and load outcomes.
-#include "Declares.h"
-#include "Messages.h"
+// The windows that read the ban file when they open or search: the raw viewer's lines, both repeated-offender
+// reports in Windows-1252, and the one message of a load that is not whole, in each of them.
+#include "DatabaseForm.h"
+#include "GuiTest.h"
 #include "NameRepeatedOffendersForm.h"
 #include "RepeatedOffendersForm.h"
+#include "ShowBans.h"
 
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 
+#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 
-// One entry line in the ban list's column layout; "by" is at most 12 characters.
-std::string entry(const std::string& name, const std::string& mid, const std::string& id = "50",
-                  const std::string& by = "Mod") {
-    return "  #" + id + "  xxxxxx2    " + by + std::string(12 - by.size(), ' ') +
-           " 2004-05-12 14:22:11 ab1 192.168.7.70, mid:" + mid + ' ' + name;
-}
-
-const QString kSeparator = "...........";
-const char* const kById = "RepeatedOffendersList";
-const char* const kByName = "LST_NAMEREPOFF";
-
-QStringList items(const QWidget* window, const char* listName) {
-    QStringList texts;
-    const auto* list = window->findChild<QListWidget*>(listName);
-    for (int i = 0; i < list->count(); ++i) {
-        texts.append(list->item(i)->text());
-    }
-    return texts;
+// One entry line in the ban list's column layout.
+QByteArray entry(const QByteArray& name, const QByteArray& mid) {
+    return "  #50  xxxxxx2    Mod          2004-05-12 14:22:11 ab1 192.168.7.70, mid:" + mid + ' ' + name;
 }
 
 } // namespace
@@ -43,120 +25,76 @@ QStringList items(const QWidget* window, const char* listName) {
 class TestReportWindows : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QList<QPair<QString, QString>> messages; // title, text
-
-    // Writes the lines as the ban file; its last line is never an entry.
-    void writeBanFile(const std::vector<std::string>& lines) {
-        std::string text = "Log opened\r\n";
-        for (const std::string& line : lines) {
-            text += line + "\r\n";
-        }
-        text += "Log closed\r\n";
-        QFile file(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(text.data(), qint64(text.size())), qint64(text.size()));
-    }
+    QTemporaryDir dir;
+    RecordedMessages messages;
 
 private slots:
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        messages.clear();
-        Messages::setHandler([this](const QString& title, const QString& text) { messages.append({title, text}); });
-        Declares::BanFilePath = QFile::encodeName(dir->filePath("ban.txt")).toStdString();
-    }
+    void init() { messages.clear(); }
 
-    void cleanup() {
-        Messages::setHandler({});
-        dir.reset();
-    }
-
-    void machineIdNotice() {
-        writeBanFile({});
-        auto window = std::make_unique<RepeatedOffendersForm>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        auto* notice = window->findChild<QGroupBox*>();
-        QCOMPARE(notice->title(), QString("Notice"));
-        QCOMPARE(notice->findChild<QLabel*>()->text(),
-                 QString("This function does not find players banned under the "
-                         "same nick, only alias names used by the same computer."));
-        QVERIFY(window->findChild<QListWidget*>(kById)->geometry().bottom() < notice->geometry().top());
-        QCOMPARE(items(window.get(), kById), QStringList());
-    }
-
-    // Exact lines of both reports, decoded from Windows-1252.
-    void reportLinesOnAKnownLog() {
-        writeBanFile({entry("\xC9ric\x80", "m\x80", "15", "Mod\xC9"), entry("Eric", "m\x80", "16", "ModF"),
-                      entry("\xC9ric\x80", "m7", "17")});
-        const QStringList byId{
-            " ",
-            QString::fromUtf8("Repeated offender found : Eric MATCH As : \u00c9ric\u20ac"),
-            QString::fromUtf8(
-                "Match 1 details : Eric/MID : m\u20ac /BanIP :  192.168.7.70/Date : 2004-05-12   ( Ban # : "
-                "16, Days : 1, By : ModF         )"),
-            QString::fromUtf8(
-                "Match 2 details : \u00c9ric\u20ac/MID : m\u20ac /BanIP :  192.168.7.70/Date : 2004-05-12   ( "
-                "Ban # : 15, Days : 1, By : Mod\u00c9         )"),
-            " ",
-            kSeparator,
-            kSeparator,
-            kSeparator,
-        };
-        QCOMPARE(items(std::make_unique<RepeatedOffendersForm>().get(), kById), byId);
-        QCOMPARE(items(std::make_unique<NameRepeatedOffendersForm>().get(), kByName),
+    // The viewer shows every line in place, blank ones too, after "Beginning of file" and an empty line; it and both
+    // reports decode Windows-1252.
+    void linesDecodedFromWindows1252() {
+        useBanFile(dir, "viewed.txt", "\r\na\r\n\r\n  #12 b\r\ncaf\xe9 \x80 \x93q\x94\r\n");
+        QCOMPARE(texts(ShowBans().findChild<QListView*>("LoadBans")),
+                 (QStringList{"Beginning of file", "", "", "a", "", "  #12 b", QString::fromUtf8("café € “q”")}));
+        useBanFile(dir, "ban.txt",
+                   banFile({entry("\xC9ric\x80", "m\x80"), entry("Eric", "m\x80"), entry("\xC9ric\x80", "m7")}));
+        QCOMPARE(texts(RepeatedOffendersForm().findChild<QListView*>("RepeatedOffendersList")).value(1),
+                 QString::fromUtf8("Repeated offender found : Eric MATCH As : \u00c9ric\u20ac"));
+        QCOMPARE(texts(NameRepeatedOffendersForm().findChild<QListView*>("LST_NAMEREPOFF")),
                  QStringList{QString::fromUtf8("\u00c9ric\u20ac was found banned again.")});
         QVERIFY(messages.isEmpty());
     }
 
-    // The name report loads when it opens: a new one shows the changed file, an open one keeps what it loaded.
-    void reopeningReloadsWhileOpenWindowStays() {
-        writeBanFile({entry("Bob", "m1"), entry("Bob", "m2")});
-        auto first = std::make_unique<NameRepeatedOffendersForm>();
-        writeBanFile({entry("Cy", "m1"), entry("Cy", "m2")});
-        QCOMPARE(items(std::make_unique<NameRepeatedOffendersForm>().get(), kByName),
-                 QStringList{"Cy was found banned again."});
-        QCOMPARE(items(first.get(), kByName), QStringList{"Bob was found banned again."});
-    }
-
-    // Each window loads the file itself and shows one message per load.
+    // Each window loads the file itself and shows one message per load, naming the file and the reason; what was
+    // read is shown all the same. Past line 2999 the second "Bob" is not read.
     void loadOutcomeIsShownOnce_data() {
-        QTest::addColumn<QString>("file"); // "" for no file chosen
-        QTest::addColumn<int>("chatLines");
-        QTest::addColumn<QString>("message"); // part of its text, "" for none
-        QTest::addColumn<int>("idLines");
-        QTest::addColumn<int>("nameLines");
-        // The log yields one name line and 5 + 3 machine-id lines when read whole; past line 2999 its last
-        // entry is not read: no pair by id, one separator fewer, no name repeated.
-        QTest::newRow("whole file") << "ban.txt" << 0 << "" << 8 << 1;
-        QTest::newRow("missing file") << "missing.txt" << 0 << "missing.txt" << 0 << 0;
-        QTest::newRow("no file chosen") << "" << 0 << "Select banfile." << 0 << 0;
-        QTest::newRow("too many lines") << "ban.txt" << 3100 << "ban.txt" << 2 << 0;
+        QTest::addColumn<QString>("file");         // "" for no file chosen
+        QTest::addColumn<int>("chatLines");        // -1: the file is not written
+        QTest::addColumn<QList<int>>("lines");     // viewer, search for "Bob", report by id, report by name
+        QTest::addColumn<QStringList>("mentions"); // what the message says, none for no message
+        const QList<int> none{0, 0, 0, 0};
+        QTest::newRow("whole file") << "ban.txt" << 0 << QList<int>{7, 2, 8, 1} << QStringList{};
+        QTest::newRow("no file chosen") << "" << -1 << none << QStringList{"No ban file", "Select banfile."};
+        QTest::newRow("missing file") << "missing.txt" << -1 << none
+                                      << QStringList{"missing.txt", "cannot be opened", "No such file"};
+        QTest::newRow("too many lines") << "ban.txt" << 3100 << QList<int>{3001, 1, 2, 0}
+                                        << QStringList{"ban.txt", "more than 2999 lines"};
     }
 
     void loadOutcomeIsShownOnce() {
         QFETCH(QString, file);
         QFETCH(int, chatLines);
-        QFETCH(QString, message);
-        QFETCH(int, idLines);
-        QFETCH(int, nameLines);
-        std::vector<std::string> lines{entry("Bob", "m1"), entry("Ann", "m2")};
-        lines.insert(lines.end(), static_cast<std::size_t>(chatLines), "chat line");
-        lines.push_back(entry("Bob", "m2"));
-        writeBanFile(lines);
-        Declares::BanFilePath = file.isEmpty() ? std::string() : QFile::encodeName(dir->filePath(file)).toStdString();
-        for (const bool byName : {false, true}) {
+        QFETCH(QList<int>, lines);
+        QFETCH(QStringList, mentions);
+        const QByteArray chat = QByteArray("chat line\r\n").repeated(qMax(chatLines, 0));
+        useBanFile(dir, file,
+                   chatLines < 0
+                       ? QByteArray()
+                       : banFile({entry("Bob", "m1"), entry("Ann", "m2") + "\r\n" + chat + entry("Bob", "m2")}));
+        const std::pair<std::function<QWidget*()>, const char*> windows[] = {
+            {[] { return new ShowBans; }, "LoadBans"},
+            {[] { return new DatabaseForm; }, "BannedAliases"},
+            {[] { return new RepeatedOffendersForm; }, "RepeatedOffendersList"},
+            {[] { return new NameRepeatedOffendersForm; }, "LST_NAMEREPOFF"},
+        };
+        QList<int> shown;
+        for (const auto& [make, list] : windows) {
             messages.clear();
-            const std::unique_ptr<QWidget> window =
-                byName ? std::unique_ptr<QWidget>(std::make_unique<NameRepeatedOffendersForm>())
-                       : std::make_unique<RepeatedOffendersForm>();
-            QCOMPARE(items(window.get(), byName ? kByName : kById).size(), byName ? nameLines : idLines);
-            QCOMPARE(messages.size(), message.isEmpty() ? 0 : 1);
-            for (const auto& [title, text] : messages) {
-                QCOMPARE(title, QString("Mirewatch"));
-                QVERIFY2(text.contains(message), qPrintable(text));
+            const std::unique_ptr<QWidget> window(make());
+            if (auto* query = window->findChild<QLineEdit*>("SearchQuery")) { // the search loads at each search
+                QVERIFY(messages.isEmpty());
+                window->findChild<QRadioButton*>("Optn_SearchByNick")->click();
+                query->setText("Bob");
+                window->findChild<QPushButton*>("Command1")->click();
             }
+            shown.append(int(texts(window.get(), list).size()));
+            QCOMPARE(messages.size(), mentions.isEmpty() ? 0 : 1);
+            for (const QString& part : mentions)
+                QVERIFY2(messages.first().startsWith("Mirewatch: ") && messages.first().contains(part),
+                         qPrintable(messages.first()));
         }
+        QCOMPARE(shown, lines);
     }
 };
 

@@ -1,0 +1,48 @@
+// Helpers shared by the window tests.
+#pragma once
+
+#include "Declares.h"
+#include "Messages.h"
+
+#include <QFile>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
+
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Chooses the file in the directory as the ban file (an empty name: none) and writes the bytes to it unless they
+// are null.
+inline void useBanFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes = {}) {
+    if (!name.isEmpty() && !bytes.isNull())
+        writeFile(dir.filePath(name), bytes);
+    Declares::BanFilePath = name.isEmpty() ? std::string() : QFile::encodeName(dir.filePath(name)).toStdString();
+}
+
+// A ban file holding the entry lines; its first and last lines are never entries.
+inline QByteArray banFile(const QList<QByteArray>& entries) {
+    return "Log opened\r\n" + entries.join("\r\n") + "\r\nLog closed\r\n";
+}
+
+// The texts of a list's entries, in order; nothing when there is no list.
+inline QStringList texts(const QListView* list) {
+    QStringList found;
+    for (int row = 0; list && row < list->model()->rowCount(); ++row)
+        found.append(list->model()->index(row, list->modelColumn()).data().toString());
+    return found;
+}
+inline QStringList texts(const QWidget* window, const QString& listName) {
+    return texts(window->findChild<QListView*>(listName));
+}
+
+// Takes every message box while it lives, as "title: text".
+struct RecordedMessages : QStringList {
+    RecordedMessages() {
+        Messages::setHandler([this](const QString& title, const QString& text) { append(title + ": " + text); });
+    }
+    ~RecordedMessages() { Messages::setHandler({}); }
+};
