@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStorageInfo>
 
@@ -83,18 +84,23 @@ private slots:
 
     void cleanup() { form.reset(); }
 
-    // "/" first, then the mounted drives but no kernel file systems, each shown in the platform's spelling with its
-    // root as the item's data; the drive of the current directory is selected.
+    // "/" first, then the mounted drives but no kernel file systems (on Windows the drive letters), each shown in the
+    // platform's spelling with its root as the item's data; the drive of the current directory is selected.
     void drives() {
         QStringList roots;
         for (int i = 0; i < drive()->count(); ++i) {
             roots.append(drive()->itemData(i).toString());
             QCOMPARE(drive()->itemText(i), QDir::toNativeSeparators(roots.last()));
         }
+#ifdef Q_OS_WIN
+        QVERIFY2(roots.filter(QRegularExpression("^[A-Z]:/$")) == roots && roots.contains(QDir::rootPath()),
+                 qPrintable(roots.join(' ')));
+#else
         QCOMPARE(roots.first(), QStringLiteral("/"));
         QVERIFY2(roots.contains(QStorageInfo(QDir::homePath()).rootPath()) && !roots.contains("/proc") &&
                      !roots.contains("/sys"),
                  qPrintable(roots.join(' ')));
+#endif
         QCOMPARE(drive()->currentData().toString(), QStorageInfo(dir.path()).rootPath());
 
         // Another drive shows its root, and going back shows the directory last shown on the first one; a drive
@@ -109,7 +115,8 @@ private slots:
         QVERIFY(messages.isEmpty());
         drive()->setCurrentIndex(drive()->count() - 1);
         QCOMPARE(messages.size(), 1);
-        QVERIFY2(messages.first().startsWith("Select ban file to examine: The drive /mirewatch-no-such-drive "),
+        QVERIFY2(messages.first().startsWith("Select ban file to examine: The drive " +
+                                             QDir::toNativeSeparators("/mirewatch-no-such-drive ")),
                  qPrintable(messages.first()));
         QCOMPARE(drive()->currentIndex(), first);
         QCOMPARE(canonical(form->currentPath()), canonical(dir.path()));
@@ -119,7 +126,7 @@ private slots:
     void directoryAndFileLists() {
         for (int opening = 0; opening < 2; ++opening) {
             QCOMPARE(canonical(form->currentPath()), canonical(dir.path()));
-            QCOMPARE(texts(directories()), (QStringList{form->currentPath(), "..", "logs"}));
+            QCOMPARE(texts(directories()), (QStringList{QDir::toNativeSeparators(form->currentPath()), "..", "logs"}));
             QCOMPARE(texts(files()), (QStringList{".hidden", "Network Banlog.txt", "Zone Banlog.txt"}));
             enter(QStringLiteral("logs"));
             QCOMPARE(canonical(form->currentPath()), canonical(dir.filePath(QStringLiteral("logs"))));
@@ -154,7 +161,7 @@ private slots:
                 QVERIFY(QFile::remove(configPath) && QDir().mkpath(configPath));
             messages.clear();
             click(files(), name);
-            const QString path = top + below;
+            const QString path = QDir::toNativeSeparators(top + below);
             QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)), path);
             QVERIFY(form->isVisible());
             QCOMPARE(messages.size(), 1);
@@ -176,15 +183,17 @@ private slots:
 
     // At the root the separator is not doubled, and the file is found.
     void fileAtTheRoot() {
-        QFile rootFile(QStringLiteral("/mirewatch-chooser-%1.txt").arg(QCoreApplication::applicationPid()));
+        QFile rootFile(QDir::rootPath() +
+                       QStringLiteral("mirewatch-chooser-%1.txt").arg(QCoreApplication::applicationPid()));
         if (!rootFile.open(QIODevice::WriteOnly) || rootFile.write("line at the root\r\n") < 0)
             QSKIP("the root directory is not writable for this user");
         rootFile.close();
         const auto removeRootFile = qScopeGuard([&] { rootFile.remove(); });
-        QVERIFY(QDir::setCurrent(QStringLiteral("/")));
+        QVERIFY(QDir::setCurrent(QDir::rootPath()));
         open();
-        click(files(), rootFile.fileName().mid(1));
-        QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)), rootFile.fileName());
+        click(files(), QFileInfo(rootFile).fileName());
+        QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)),
+                 QDir::toNativeSeparators(rootFile.fileName()));
         QVERIFY(BanHandle::LoadBanFile().ok());
         QCOMPARE(QByteArray::fromStdString(Declares::BanFileLines[2]), QByteArray("line at the root"));
     }
