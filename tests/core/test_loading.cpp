@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace testing_support;
 using BanHandle::LoadOutcome;
 using Declares::BanFileLineCount;
@@ -91,9 +94,15 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         std::string reason;
     } cases[] = {
         {"", LoadOutcome::Kind::NoFileChosen, ""}, // a reason of its own
-        {(TempDir() / "missing.txt").string(), LoadOutcome::Kind::CannotOpen, "No such file or directory"},
-        {dir.string(), LoadOutcome::Kind::CannotOpen, "Is a directory"},
-        {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, "Not a directory"},
+        {(TempDir() / "missing.txt").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOENT)},
+#ifdef _WIN32
+        // Windows refuses to open a directory, and finds no file below a plain one.
+        {dir.string(), LoadOutcome::Kind::CannotOpen, std::strerror(EACCES)},
+        {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOENT)},
+#else
+        {dir.string(), LoadOutcome::Kind::CannotOpen, std::strerror(EISDIR)},
+        {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOTDIR)},
+#endif
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(LoadBytes(CrLf({Entry{}.line(), Entry{}.line()})).ok());
