@@ -18,7 +18,7 @@ constexpr int LastDateColumn = 40;
 // "20" and a digit: years 2000 to 2099. A "200" wins wherever it stands in the searched columns, so a
 // date of 2000-2009 is found even after a "2017" in the moderator's name; a later year counts only
 // when no "200" is there.
-int FindDate(const std::string& line, int from, int to) {
+int FindYear(const std::string& line, int from, int to) {
     int firstYear = 0;
     for (int d = from; d <= to; ++d) {
         if (TextAt(line, d, "20") && DigitAt(line, d + 2)) {
@@ -31,6 +31,23 @@ int FindDate(const std::string& line, int from, int to) {
         }
     }
     return firstYear;
+}
+
+// "20yy-mm-dd" as digits and dashes: a year in a moderator's name is never followed by all of it.
+bool WholeDateAt(const std::string& line, int d) {
+    return TextAt(line, d, "20") && DigitAt(line, d + 2) && DigitAt(line, d + 3) && CharAt(line, d + 4, '-') &&
+           DigitAt(line, d + 5) && DigitAt(line, d + 6) && CharAt(line, d + 7, '-') && DigitAt(line, d + 8) &&
+           DigitAt(line, d + 9);
+}
+
+// The first whole date; a line without one falls back to the first year.
+int FindDate(const std::string& line, int from, int to) {
+    for (int d = from; d <= to; ++d) {
+        if (WholeDateAt(line, d)) {
+            return d;
+        }
+    }
+    return FindYear(line, from, to);
 }
 
 // The ban number is the run of digits from column 4, five at most.
