@@ -9,13 +9,22 @@
 #include <span>
 #include <vector>
 
+#ifdef _WIN32
+#include <filesystem>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace BanHandle {
 namespace {
 
 struct ReadResult {
     std::size_t lines = 0;
-    bool more = false; // lines beyond the limit exist and were not read
-    int error = 0;     // errno of a failed open or read, 0 when the file was read
+    bool more = false;                // lines beyond the limit exist and were not read
+    int error = 0;                    // errno of a failed open or read, 0 when the file was read
+    const char* notRegular = nullptr; // what the path names instead of a regular file; then error is set too
 };
 
 struct FileCloser {
@@ -30,6 +39,79 @@ const char* FindTerminator(const char* p, const char* end) {
     return cr ? cr : limit;
 }
 
+#ifdef _WIN32
+const char* NotRegular(const std::filesystem::file_status& st) {
+    using std::filesystem::file_type;
+    switch (st.type()) {
+    case file_type::regular:
+    case file_type::not_found: // fopen says why
+    case file_type::none:
+    case file_type::unknown:
+        return nullptr;
+    case file_type::directory:
+        return "is a directory";
+    case file_type::fifo:
+        return "is a FIFO";
+    case file_type::socket:
+        return "is a socket";
+    case file_type::block:
+    case file_type::character:
+        return "is a device";
+    default:
+        return "is not a regular file";
+    }
+}
+#else
+const char* NotRegular(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return nullptr;
+    }
+    if (S_ISDIR(mode)) {
+        return "is a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "is a FIFO";
+    }
+    if (S_ISSOCK(mode)) {
+        return "is a socket";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "is a device";
+    }
+    return "is not a regular file";
+}
+#endif
+
+// Opens path for reading only if it is a regular file: reading a FIFO, a device or a socket can wait
+// forever. Otherwise returns null, with notRegular set or errno telling why.
+std::FILE* OpenRegularFile(const std::string& path, const char*& notRegular) {
+#ifdef _WIN32
+    std::error_code ec;
+    notRegular = NotRegular(std::filesystem::status(path, ec));
+    return notRegular ? nullptr : std::fopen(path.c_str(), "rb");
+#else
+    // Non-blocking, so that opening a FIFO without a writer returns at once.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (notRegular = NotRegular(st.st_mode)) != nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+#endif
+}
+
 // Reads at most maxLines lines through buffer, a chunk of its size at a time, handing line k (from 0) to
 // lineAt(k) to be filled. CR LF, a lone CR and a lone LF each end a line, also when a chunk ends between
 // CR and LF; a last line without a terminator counts. A stored line is cut at MaxStoredLineLength and the
@@ -38,9 +120,9 @@ template <class LineAt>
 ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_t maxLines, LineAt lineAt) {
     ReadResult result;
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFile(path, result.notRegular));
     if (!file) {
-        result.error = errno != 0 ? errno : ENOENT;
+        result.error = result.notRegular ? EINVAL : errno != 0 ? errno : ENOENT;
         return result;
     }
     std::string* line = nullptr; // the line being read, once it has a first character
@@ -118,7 +200,7 @@ LoadOutcome LoadBanFile() {
                                           [](std::size_t k) -> std::string& { return BanFileLines[k + 2]; });
         if (read.error != 0) {
             outcome.kind = LoadOutcome::Kind::CannotOpen;
-            outcome.reason = Describe(read.error);
+            outcome.reason = read.notRegular ? read.notRegular : Describe(read.error);
         } else {
             Declares::BanFileLineCount = static_cast<std::int32_t>(read.lines) + 1;
             if (read.more) {
