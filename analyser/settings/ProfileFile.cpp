@@ -95,9 +95,10 @@ ParsedLine ParseLine(std::string_view text) {
     if (line.front() == ';') {
         return {};
     }
+    // A line without "=" is a key with an empty value: it hides a later line of the same key.
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
-        return {};
+        return {LineKind::Entry, line, {}};
     }
     return {LineKind::Entry, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))};
 }
@@ -161,7 +162,9 @@ bool HasLineBreak(std::string_view text) {
 
 std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key) {
     const auto found = Locate(content, SplitLines(content), section, key);
-    return found.keyFound ? std::string(Unquote(found.value)) : std::string();
+    // The profile functions hand the value over as a C string, which ends at a NUL.
+    const auto value = found.keyFound ? Unquote(found.value) : std::string_view();
+    return std::string(value.substr(0, value.find('\0')));
 }
 
 std::string ProfileEntryProblem(std::string_view section, std::string_view key, std::string_view value) {

@@ -7,11 +7,11 @@
 // - A trimmed line that starts with "[" and contains "]" is a section header; the name runs up to the last "]"
 //   and is trimmed. A line that starts with "[" without a "]" is ignored and does not end the current section.
 // - A trimmed line that starts with ";" is a comment and never matches a key.
-// - Any other line with "=" holds a key (trimmed, before the first "=") and a value (trimmed, after it).
-//   Lines without "=" are ignored on read and kept on write.
+// - Any other line holds a key (trimmed, before the first "=") and a value (trimmed, after it); a line without
+//   "=" is a key with an empty value, so it hides a later line of the same key, and a write replaces it.
 // - Section and key names compare ASCII case-insensitively after trimming; the first matching section and, in it,
 //   the first matching key win. Keys before the first section belong to no section and are never found.
-// - A value wrapped in matching double or single quotes is read without them.
+// - A value wrapped in matching double or single quotes is read without them; it ends at its first NUL.
 // - Writing replaces only the line of the key (as "Key=value", keeping the key's spelling in the file), or adds
 //   the key after the last non-blank line of the first matching section, or appends the section at the end.
 //   Every other line stays byte for byte; lines written anew end in CR LF. The value is written as given.

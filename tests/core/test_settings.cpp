@@ -14,10 +14,12 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <sys/resource.h>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -35,30 +37,33 @@ void Spill(const fs::path& path, const std::string& content) {
 
 const std::string S = "Ban file path";
 
+struct ContentCase {
+    std::string content, read, written, section = "s";
+};
+
 // Each content is read, then written with the value "v".
+const std::vector<ContentCase> ContentCases = {
+    {"", "", "[s]\r\nPath=v\r\n"},
+    {"[x]\rA=1\r[s]\rPath=a", "a", "[x]\rA=1\r[s]\rPath=v"},
+    {"; head \n [S] \n  pATH = old \nA = 1 \n", "old", "; head \n [S] \npATH=v\nA = 1 \n"},
+    {"  \t[  Ban file path \t]  \n  Path \t =  a  b \t\n", "a  b", "  \t[  Ban file path \t]  \nPath=v\n", S},
+    {"[s]\nPath=\" a b \"\n", " a b ", "[s]\nPath=v\n"},
+    {"[s]\nPath=\"a'\nA=  'a'  \n", "\"a'", "[s]\nPath=v\nA=  'a'  \n"},
+    {"[s]\nPath=  'a=b = c'  ", "a=b = c", "[s]\nPath=v"},
+    {"[s]\nPath=\npath=2\n", "", "[s]\nPath=v\npath=2\n"},
+    {"[s]\r\nA=1\r\n\r\n[s]\r\nPath=2\r\n", "", "[s]\r\nA=1\r\nPath=v\r\n\r\n[s]\r\nPath=2\r\n"},
+    {"Path=0\n[t]\nPath=1", "", "Path=0\n[t]\nPath=1\r\n[s]\r\nPath=v\r\n"},
+    {"[s 2]\nPath=1\n[s]\nPaths=1\nPat=2", "", "[s 2]\nPath=1\n[s]\nPaths=1\nPat=2\r\nPath=v\r\n"},
+    {"[s]\n;Path=1\nPath\n[broken\nPath=3\n", "", "[s]\n;Path=1\nPath=v\n[broken\nPath=3\n"},
+    {"[s]\n;Path=1\nA\n[broken\nPath=3\n", "3", "[s]\n;Path=1\nA\n[broken\nPath=v\n"},
+    {"[a]b] ; note\nPath=3\n", "3", "[a]b] ; note\nPath=v\n", "a]b"},
+    {"[s]\n[t]\nPath=3\n", "", "[s]\nPath=v\r\n[t]\nPath=3\n"},
+    {"[s]\n\0junk\nPath=a\0b\n\0"s, "a", "[s]\n\0junk\nPath=v\n\0"s},
+    {"\xEF\xBB\xBF[s]\r\nPath=a\r\n", "a", "\xEF\xBB\xBF[s]\r\nPath=v\r\n"},
+};
+
 TEST(ProfileContent, ReadsAndWritesAsTheProfileFunctions) {
-    struct Case {
-        std::string content, read, written, section = "s";
-    };
-    const std::vector<Case> cases = {
-        {"", "", "[s]\r\nPath=v\r\n"},
-        {"[x]\rA=1\r[s]\rPath=a", "a", "[x]\rA=1\r[s]\rPath=v"},
-        {"; head \n [S] \n  pATH = old \nA = 1 \n", "old", "; head \n [S] \npATH=v\nA = 1 \n"},
-        {"  \t[  Ban file path \t]  \n  Path \t =  a  b \t\n", "a  b", "  \t[  Ban file path \t]  \nPath=v\n", S},
-        {"[s]\nPath=\" a b \"\n", " a b ", "[s]\nPath=v\n"},
-        {"[s]\nPath=\"a'\nA=  'a'  \n", "\"a'", "[s]\nPath=v\nA=  'a'  \n"},
-        {"[s]\nPath=  'a=b = c'  ", "a=b = c", "[s]\nPath=v"},
-        {"[s]\nPath=\npath=2\n", "", "[s]\nPath=v\npath=2\n"},
-        {"[s]\r\nA=1\r\n\r\n[s]\r\nPath=2\r\n", "", "[s]\r\nA=1\r\nPath=v\r\n\r\n[s]\r\nPath=2\r\n"},
-        {"Path=0\n[t]\nPath=1", "", "Path=0\n[t]\nPath=1\r\n[s]\r\nPath=v\r\n"},
-        {"[s 2]\nPath=1\n[s]\nPaths=1\nPat=2", "", "[s 2]\nPath=1\n[s]\nPaths=1\nPat=2\r\nPath=v\r\n"},
-        {"[s]\n;Path=1\nPath\n[broken\nPath=3\n", "3", "[s]\n;Path=1\nPath\n[broken\nPath=v\n"},
-        {"[a]b] ; note\nPath=3\n", "3", "[a]b] ; note\nPath=v\n", "a]b"},
-        {"[s]\n[t]\nPath=3\n", "", "[s]\nPath=v\r\n[t]\nPath=3\n"},
-        {"[s]\n\0junk\nPath=a\0b\n\0"s, "a\0b"s, "[s]\n\0junk\nPath=v\n\0"s},
-        {"\xEF\xBB\xBF[s]\r\nPath=a\r\n", "a", "\xEF\xBB\xBF[s]\r\nPath=v\r\n"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : ContentCases) {
         SCOPED_TRACE(c.content);
         EXPECT_EQ(API::ReadProfileValue(c.content, c.section, "Path"), c.read);
         EXPECT_EQ(API::WriteProfileValue(c.content, c.section, "Path", "v"), c.written);
@@ -85,6 +90,7 @@ TEST(ProfileContent, RefusesEntriesThatWouldNotReadBack) {
     EXPECT_EQ(API::ProfileEntryProblem("a]b", "P;ath[", "\"x\0y'"s), "");
 }
 
+#ifndef _WIN32
 class ProfileFileTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -197,24 +203,51 @@ TEST_F(ProfileFileTest, FailedWriteIsReportedAndLeavesTheFileAlone) {
     }
 }
 
-// The procedures on the real Config.ini beside the test program; what was there is put back.
+#endif
+
+// The procedures on the real Config.ini beside the test program (through the kernel32 profile functions on
+// Windows); what was there is put back.
 TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
-    const fs::path path = API::ConfigFilePath();
-    EXPECT_EQ(path.filename(), "Config.ini");
-    EXPECT_TRUE(fs::is_regular_file(path.parent_path() / "test_settings")) << path;
+    const fs::path path = API::ConfigFilePath(), program = path.parent_path() / "test_settings";
+    EXPECT_TRUE(path.filename() == "Config.ini" && (fs::exists(program) || fs::exists(program.string() + ".exe")));
     const auto saved = fs::exists(path) ? std::optional(Slurp(path)) : std::nullopt;
     fs::remove(path);
-    EXPECT_EQ(API::ReadConfigValue(API::BanFileSection, API::BanFileKey), "");
-    const std::string value = "/home/mod/" + std::string(300, 'p') + "/Zone Banlog.txt";
-    const auto outcome = API::WriteConfigValue(API::BanFileSection, API::BanFileKey, value);
-    EXPECT_TRUE(outcome.stored) << outcome.reason;
-    EXPECT_EQ(Slurp(path), "[Ban file path]\r\nPath=" + value + "\r\n");
-    EXPECT_EQ(API::ReadConfigValue(API::BanFileSection, API::BanFileKey), value);
+    EXPECT_EQ(API::ReadConfigValue(S, "Path"), "");
+    // Past 254 characters, where a fixed read buffer would cut the value.
+    for (const auto& value : {"/home/mod/" + std::string(300, 'p') + "/Zone Banlog.txt", "second"s}) {
+        const auto outcome = API::WriteConfigValue(S, "Path", value);
+        EXPECT_TRUE(outcome.stored) << outcome.reason;
+        EXPECT_EQ(Slurp(path), "[Ban file path]\r\nPath=" + value + "\r\n");
+        EXPECT_EQ(API::ReadConfigValue(S, "Path"), value);
+    }
+    // No write bits: the read-only attribute on Windows.
+    const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(path, writeBits, fs::perm_options::remove);
+    const auto refused = API::WriteConfigValue(S, "Path", "third");
+    EXPECT_TRUE(!refused.stored && !refused.reason.empty());
+    EXPECT_EQ(Slurp(path), "[Ban file path]\r\nPath=second\r\n");
+    for (const auto& entry : fs::directory_iterator(path.parent_path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("Config.ini.")) << entry.path();
+    }
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+    // They read as the portable rules, and what they write reads as what the portable writer writes (Wine
+    // rewrites the whole file in its own layout, so the bytes may differ).
+    for (const auto& c : ContentCases) {
+        SCOPED_TRACE(c.content);
+        Spill(path, c.content);
+        EXPECT_EQ(API::ReadConfigValue(c.section, "Path"), c.read);
+        EXPECT_TRUE(API::WriteConfigValue(c.section, "Path", "v").stored);
+        for (const auto& [section, key] :
+             {std::pair{c.section, "Path"}, {c.section, "A"}, {"x"s, "A"}, {"t"s, "Path"}}) {
+            EXPECT_EQ(API::ReadProfileValue(Slurp(path), section, key), API::ReadProfileValue(c.written, section, key));
+        }
+    }
     saved ? Spill(path, *saved) : void(fs::remove(path));
 }
 
 } // namespace
 
+#ifndef _WIN32
 // The choice between Config.ini beside the program and the per-user file, without touching the file system.
 TEST(ConfigFile, PerUserFileWhenTheProgramDirectoryCannotBeWritten) {
     struct Case {
@@ -235,3 +268,4 @@ TEST(ConfigFile, PerUserFileWhenTheProgramDirectoryCannotBeWritten) {
         EXPECT_EQ(API::ChooseConfigFilePath(c.directory, c.writable, c.xdg, c.home), c.expected) << c.expected;
     }
 }
+#endif
