@@ -41,7 +41,7 @@ const std::string& WriteInput(std::string_view input) {
 }
 
 // The lines the loader must keep: CR LF, CR and LF end a line, a last line without one counts too, a line is
-// cut at MaxStoredLineLength, and only the first 2999 lines are read (more: something follows them).
+// cut at MaxStoredLineLength, and only the first MaxBanFileLines lines are read (more: something follows them).
 std::vector<std::string_view> SplitLines(std::string_view text, bool& more) {
     std::vector<std::string_view> lines;
     std::size_t pos = 0;
@@ -66,14 +66,14 @@ bool AllDigits(std::string_view text) {
 
 void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::string_view>& lines, bool more) {
     using Kind = BanHandle::LoadOutcome::Kind;
-    Check(outcome.kind == (more ? Kind::TooManyLines : Kind::Loaded), "a file loads, cut after 2999 lines");
+    Check(outcome.kind == (more ? Kind::TooManyLines : Kind::Loaded), "a file loads, cut after MaxBanFileLines lines");
     Check(outcome.ok() == outcome.reason.empty(), "a reason exactly when not loaded in full");
     Check(Declares::BanFileLineCount == static_cast<int>(lines.size()) + 1 &&
               Declares::BanFileLines[1] == "Beginning of file" &&
               std::equal(lines.begin(), lines.end(), Declares::BanFileLines.begin() + 2),
           "slot 1 is the start slot, then every line as split, the last one too");
     const int count = Declares::BanRecordCount;
-    Check(count >= 1 && count <= Declares::MaxBanFileLines + 1, "at most 2999 records");
+    Check(count >= 1 && count <= Declares::MaxBanFileLines + 1, "at most MaxBanFileLines records");
     Check(BanRecordTable[1] == BanRecord{}, "row 1 stays empty");
     const std::string eof = "EOF";
     Check(BanRecordTable[count + 1] == BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof}, "end marker row");

@@ -15,7 +15,7 @@ struct LoadOutcome {
         Loaded,       // the whole file was read and parsed
         NoFileChosen, // BanFilePath is empty; the table is empty
         CannotOpen,   // the file could not be read; the table is empty
-        TooManyLines, // only the first 2999 lines were read and parsed
+        TooManyLines, // only the first 32766 lines were read and parsed
     };
     Kind kind = Kind::Loaded;
     std::string reason; // readable, empty when Loaded
@@ -65,7 +65,7 @@ std::vector<std::string> FindRepeatedOffendersByMid();
 std::vector<std::string> FindRepeatedOffendersByName();
 
 // The raw viewer's entries: "Beginning of file", an empty line, then the file's lines as read by
-// LoadBanFile (at most 2999). Empty when the file cannot be read.
+// LoadBanFile (at most 32766). Empty when the file cannot be read.
 std::vector<std::string> ReadBanFileForViewer();
 
 // Lower-cases A-Z and the Windows-1252 capitals; every other byte is kept.

@@ -4,14 +4,18 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
 namespace Declares {
 
-constexpr int BanFileSlots = 3000; // slot 1 holds "Beginning of file"; file line k is in slot k + 1
-constexpr int MaxBanFileLines = BanFileSlots - 1;
-constexpr int BanTableRows = 3001;                // 2999 records at most, plus the end marker row
+// Sized so that BanRecordCount, 16 bits, can count every row: a file of MaxBanFileLines entry lines fills
+// rows 2 to 32767, and the end marker takes the row after them.
+constexpr int MaxBanFileLines = 32766;
+constexpr int BanFileSlots = MaxBanFileLines + 1; // slot 1 holds "Beginning of file"; file line k is in slot k + 1
+constexpr int BanTableRows = MaxBanFileLines + 2; // 32766 records at most, after row 1, plus the end marker row
+static_assert(MaxBanFileLines + 1 == std::numeric_limits<std::int16_t>::max());
 constexpr std::size_t MaxStoredLineLength = 4096; // the parser never reads past column 140
 
 struct BanRecord {

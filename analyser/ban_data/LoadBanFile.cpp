@@ -205,7 +205,7 @@ LoadOutcome LoadBanFile() {
             Declares::BanFileLineCount = static_cast<std::int32_t>(read.lines) + 1;
             if (read.more) {
                 outcome.kind = LoadOutcome::Kind::TooManyLines;
-                outcome.reason = "has more than 2999 lines; only its first 2999 lines were loaded and analysed, "
+                outcome.reason = "has more than 32766 lines; only its first 32766 lines were loaded and analysed, "
                                  "the rest was not";
             }
         }

@@ -60,9 +60,10 @@ TEST(Lines, TerminatorsAtAnyChunkEnd) {
     buffer.assign(usual, '\0');
 }
 
-TEST(Capacity, TheFirst2999LinesAreLoadedAndAnalysed) {
+// 32766 lines: BanRecordCount, 16 bits, reaches 32767 when every line is an entry.
+TEST(Capacity, TheFirst32766LinesAreLoadedAndAnalysed) {
     std::vector<std::string> lines;
-    for (int k = 1; k <= 3000; ++k) {
+    for (int k = 1; k <= 32767; ++k) {
         lines.push_back(Entry{.name = "line " + std::to_string(k)}.line());
     }
     const std::string full = CrLf({lines.begin(), lines.end() - 1});
@@ -71,20 +72,20 @@ TEST(Capacity, TheFirst2999LinesAreLoadedAndAnalysed) {
         std::string bytes;
         LoadOutcome::Kind kind;
     } cases[] = {
-        {"2999 lines", full, LoadOutcome::Kind::Loaded},
-        {"a lone CR ends line 2999", full.substr(0, full.size() - 1), LoadOutcome::Kind::Loaded},
-        {"an empty line 3000", full + "\r\n", LoadOutcome::Kind::TooManyLines},
-        {"3000 lines", CrLf(lines), LoadOutcome::Kind::TooManyLines},
+        {"32766 lines", full, LoadOutcome::Kind::Loaded},
+        {"a lone CR ends line 32766", full.substr(0, full.size() - 1), LoadOutcome::Kind::Loaded},
+        {"an empty line 32767", full + "\r\n", LoadOutcome::Kind::TooManyLines},
+        {"32767 lines", CrLf(lines), LoadOutcome::Kind::TooManyLines},
     };
     for (const auto& c : cases) {
         const LoadOutcome outcome = LoadBytes(c.bytes);
         EXPECT_EQ(outcome.kind, c.kind) << c.what;
-        EXPECT_EQ(outcome.reason.find("2999") != std::string::npos, !outcome.ok()) << c.what;
-        EXPECT_EQ(BanFileLineCount, 3000) << c.what;
-        EXPECT_EQ(Declares::BanRecordCount, 3000) << c.what;
-        EXPECT_EQ(Declares::BanRecordTable[3000].Name, "line 2999") << c.what;
-        EXPECT_EQ(Declares::BanRecordTable[3001].Ip, "EOF") << c.what;
-        EXPECT_EQ(BanHandle::ReadBanFileForViewer().size(), 2u + 2999u) << c.what;
+        EXPECT_EQ(outcome.reason.find("32766") != std::string::npos, !outcome.ok()) << c.what;
+        EXPECT_EQ(BanFileLineCount, 32767) << c.what;
+        EXPECT_EQ(Declares::BanRecordCount, 32767) << c.what;
+        EXPECT_EQ(Declares::BanRecordTable[32767].Name, "line 32766") << c.what;
+        EXPECT_EQ(Declares::BanRecordTable[32768].Ip, "EOF") << c.what;
+        EXPECT_EQ(BanHandle::ReadBanFileForViewer().size(), 2u + 32766u) << c.what;
     }
 }
 
