@@ -1,6 +1,5 @@
 #include "BanHandle.h"
 #include "Declares.h"
-#include "TextCuts.h"
 
 #include <string_view>
 #include <unordered_map>
@@ -17,47 +16,57 @@ std::string Details(const BanRecord& row) {
            ", Days : " + row.Days + ", By : " + row.By + " )";
 }
 
-// Numbers texts so the quadratic passes compare integers: equal texts get equal numbers.
-class Interner {
-public:
-    int operator()(std::string_view text) {
-        return numbers.try_emplace(text, static_cast<int>(numbers.size())).first->second;
-    }
-
-private:
-    std::unordered_map<std::string_view, int> numbers;
-};
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view()
+                                           : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
 
 } // namespace
 
+// Row by row, a row whose machine id is not yet marked pairs with every later row of that machine id under
+// another name, and those are marked. Only the first row of a machine id can find any: once its pass is over,
+// every unmarked row of that id bears its name. So each machine id's rows are visited once, in row order.
 std::vector<std::string> FindRepeatedOffendersByMid() {
     auto& table = Declares::BanRecordTable;
     const int last = Declares::BanRecordCount;
     std::vector<std::string> lines;
-
-    // Machine ids and trimmed names as numbers; "REMOVED" is number 0, also where the file says so.
-    const auto count = static_cast<std::size_t>(last) + 1;
-    std::vector<std::string> trimmedNames(count);
-    std::vector<int> mids(count), names(count);
-    Interner midNumber, nameNumber;
-    const int removed = midNumber(Removed);
-    for (int r = 2; r <= last; ++r) {
-        mids[r] = midNumber(table[r].Mid);
-        trimmedNames[r] = TextCuts::TrimSpaces(table[r].Name);
-        names[r] = nameNumber(trimmedNames[r]);
+    if (last < 2) {
+        return lines;
     }
 
+    // next[r]: the following row of r's machine id, 0 after the last; first[r]: r opens its machine id.
+    // "REMOVED" in the file is already marked, so its rows find nothing.
+    const auto count = static_cast<std::size_t>(last) + 1;
+    std::vector<int> next(count, 0);
+    std::vector<bool> first(count, false);
+    {
+        std::unordered_map<std::string_view, int> lastRowOf;
+        lastRowOf.reserve(count);
+        for (int r = 2; r <= last; ++r) {
+            const auto [it, isNew] = lastRowOf.try_emplace(table[r].Mid, r);
+            if (isNew) {
+                first[r] = table[r].Mid != Removed;
+            } else {
+                next[it->second] = r;
+                it->second = r;
+            }
+        }
+    }
+
+    lines.reserve(count);
     for (int f = 2; f <= last; ++f) {
-        const int mid = mids[f]; // as the pass starts, possibly already removed
-        for (int x = f; mid != removed && x <= last; ++x) {
-            if (mids[x] == mid && names[x] != names[f]) {
-                lines.emplace_back(" ");
-                lines.push_back("Repeated offender found : " + table[x].Name + " MATCH As : " + table[f].Name);
-                lines.push_back("Match 1 details : " + Details(table[x]));
-                lines.push_back("Match 2 details : " + Details(table[f]));
-                lines.emplace_back(" ");
-                table[x].Mid = Removed;
-                mids[x] = removed;
+        if (first[f]) {
+            const std::string_view name = Trimmed(table[f].Name);
+            for (int x = next[f]; x != 0; x = next[x]) {
+                if (Trimmed(table[x].Name) != name) {
+                    lines.emplace_back(" ");
+                    lines.push_back("Repeated offender found : " + table[x].Name + " MATCH As : " + table[f].Name);
+                    lines.push_back("Match 1 details : " + Details(table[x]));
+                    lines.push_back("Match 2 details : " + Details(table[f]));
+                    lines.emplace_back(" ");
+                    table[x].Mid = Removed;
+                }
             }
         }
         lines.emplace_back("...........");

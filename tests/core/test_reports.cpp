@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace testing_support;
 using BanHandle::FindRepeatedOffendersByMid;
 using BanHandle::FindRepeatedOffendersByName;
@@ -48,11 +50,7 @@ TEST(Reports, ExactLinesForAHandMadeFile) {
     EXPECT_EQ(rows[4].Mid, "REMOVED");
 }
 
-TEST(Reports, OnTheFullSampleAsAPlainPairwiseSearchFindsThem) {
-    Declares::BanFilePath = std::string(MW_EXAMPLES_DIR) + "/ban_full.txt";
-    ASSERT_TRUE(BanHandle::LoadBanFile().ok());
-    auto rows = Records();
-    ASSERT_GT(rows.size(), 1000u);
+TEST(Reports, MachineIdsAsAPlainPairwiseSearchFindsThem) {
     // Every record f whose machine id is not yet marked pairs with each later record x of that machine id under
     // another name (blanks around the names aside), and x is marked; then comes f's separator.
     auto trim = [](const std::string& s) {
@@ -63,21 +61,43 @@ TEST(Reports, OnTheFullSampleAsAPlainPairwiseSearchFindsThem) {
         return r.Name + "/MID : " + r.Mid + "/BanIP : " + r.Ip + "/Date : " + r.Date + "   ( Ban # : " + r.Id +
                ", Days : " + r.Days + ", By : " + r.By + " )";
     };
-    std::vector<std::string> expected;
-    for (auto& f : rows) {
-        for (auto x = &f + 1; f.Mid != "REMOVED" && x != rows.data() + rows.size(); ++x) {
-            if (x->Mid == f.Mid && trim(x->Name) != trim(f.Name)) {
-                expected.insert(expected.end(),
-                                {" ", "Repeated offender found : " + x->Name + " MATCH As : " + f.Name,
-                                 "Match 1 details : " + details(*x), "Match 2 details : " + details(f), " "});
-                x->Mid = "REMOVED";
+    auto check = [&](std::vector<Declares::BanRecord> rows, const std::string& what) {
+        std::vector<std::string> expected;
+        for (auto& f : rows) {
+            for (auto x = &f + 1; f.Mid != "REMOVED" && x != rows.data() + rows.size(); ++x) {
+                if (x->Mid == f.Mid && trim(x->Name) != trim(f.Name)) {
+                    expected.insert(expected.end(),
+                                    {" ", "Repeated offender found : " + x->Name + " MATCH As : " + f.Name,
+                                     "Match 1 details : " + details(*x), "Match 2 details : " + details(f), " "});
+                    x->Mid = "REMOVED";
+                }
             }
+            expected.push_back(Sep);
         }
-        expected.push_back(Sep);
+        EXPECT_EQ(FindRepeatedOffendersByMid(), expected) << what;
+        EXPECT_EQ(Records(), rows) << what;
+        return expected.size();
+    };
+
+    Declares::BanFilePath = std::string(MW_EXAMPLES_DIR) + "/ban_full.txt";
+    ASSERT_TRUE(BanHandle::LoadBanFile().ok());
+    const auto rows = Records();
+    ASSERT_GT(rows.size(), 3000u);
+    EXPECT_GT(check(rows, "full sample"), rows.size()) << "the sample has machine ids under several names";
+
+    // Few machine ids and names, so that ids recur under equal, blank-padded and other names.
+    const char* mids[] = {"1 ", "2 ", "1", "REMOVED", ""};
+    const char* names[] = {"A", "A ", " A", "B", "", " "};
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<Declares::BanRecord> table(random() % 25);
+        for (std::size_t k = 0; k < table.size(); ++k) {
+            table[k] = {"2",  "#",      std::to_string(k), "By", "2004-01-02", names[random() % 6], mids[random() % 5],
+                        "30", "1.2.3.4"};
+        }
+        SetRecords(table);
+        check(table, "seed " + std::to_string(seed));
     }
-    EXPECT_EQ(FindRepeatedOffendersByMid(), expected);
-    EXPECT_GT(expected.size(), rows.size()) << "the sample has machine ids under several names";
-    EXPECT_EQ(Records(), rows);
 }
 
 } // namespace
