@@ -1,6 +1,7 @@
 #include "ProfileFile.h"
 
 #include <cstddef>
+#include <iterator>
 #include <vector>
 
 #ifndef _WIN32
@@ -160,16 +161,114 @@ bool HasLineBreak(std::string_view text) {
 
 } // namespace
 
+namespace {
+
+// A replacement of content [begin, end) by text.
+struct Edit {
+    std::size_t begin;
+    std::size_t end;
+    std::string text;
+};
+
+Edit PlanWrite(std::string_view content, std::string_view section, std::string_view key, std::string_view value) {
+    const auto lines = SplitLines(content);
+    const auto found = Locate(content, lines, section, key);
+    if (found.keyFound) {
+        const auto& line = lines[found.keyLine];
+        return {line.begin, line.end, std::string(found.keySpelling).append("=").append(value)};
+    }
+    const auto entry = std::string(Trim(key)).append("=").append(value).append(NewLine);
+    if (found.sectionFound) {
+        const auto& last = lines[found.lastSectionLine];
+        // A section that ends the file without a line break gets one first.
+        return {last.next, last.next, (last.next == last.end ? std::string(NewLine) : std::string()) + entry};
+    }
+    auto text = !lines.empty() && lines.back().next == lines.back().end ? std::string(NewLine) : std::string();
+    text.append("[").append(Trim(section)).append("]").append(NewLine).append(entry);
+    return {content.size(), content.size(), text};
+}
+
+// UTF-16 files (with a byte order mark) are read as one byte per code unit, in Windows-1252.
+enum class Encoding { Bytes, Utf16Le, Utf16Be };
+
+Encoding EncodingOf(std::string_view content) {
+    if (content.starts_with("\xFF\xFE")) {
+        return Encoding::Utf16Le;
+    }
+    return content.starts_with("\xFE\xFF") ? Encoding::Utf16Be : Encoding::Bytes;
+}
+
+// The characters of bytes 0x80 to 0x9F in Windows-1252; its five unused bytes stand for the same code points.
+constexpr char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr std::size_t BomSize = 2;
+
+std::size_t UnitCount(std::string_view content) {
+    return (content.size() - BomSize) / 2;
+}
+
+// count code units from unit first as bytes; a unit Windows-1252 cannot hold becomes missing.
+std::string Narrow(std::string_view content, Encoding encoding, std::size_t first, std::size_t count, char missing) {
+    std::string text;
+    text.reserve(count);
+    for (auto i = BomSize + 2 * first; i < BomSize + 2 * (first + count); i += 2) {
+        const auto a = static_cast<unsigned char>(content[i]);
+        const auto b = static_cast<unsigned char>(content[i + 1]);
+        const auto unit = static_cast<char16_t>(encoding == Encoding::Utf16Le ? a | b << 8 : a << 8 | b);
+        char byte = missing;
+        if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+            byte = static_cast<char>(unit);
+        }
+        for (std::size_t high = 0; high < std::size(Cp1252High); ++high) {
+            if (Cp1252High[high] == unit) {
+                byte = static_cast<char>(0x80 + high);
+            }
+        }
+        text.push_back(byte);
+    }
+    return text;
+}
+
+std::string Widen(std::string_view text, Encoding encoding) {
+    std::string wide;
+    wide.reserve(2 * text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const char16_t unit = byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte;
+        const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        wide.push_back(encoding == Encoding::Utf16Le ? low : high);
+        wide.push_back(encoding == Encoding::Utf16Le ? high : low);
+    }
+    return wide;
+}
+
+} // namespace
+
 std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key) {
-    const auto found = Locate(content, SplitLines(content), section, key);
+    const auto encoding = EncodingOf(content);
+    // In a UTF-16 file a character Windows-1252 cannot hold never matches a name (names hold no NUL); in a value
+    // it reads as "?", as the ANSI profile functions give it.
+    const auto view =
+        encoding == Encoding::Bytes ? std::string(content) : Narrow(content, encoding, 0, UnitCount(content), '\0');
+    const auto found = Locate(view, SplitLines(view), section, key);
+    auto value = found.keyFound ? std::string(Unquote(found.value)) : std::string();
+    if (encoding != Encoding::Bytes && found.keyFound) {
+        const auto first = static_cast<std::size_t>(Unquote(found.value).data() - view.data());
+        value = Narrow(content, encoding, first, value.size(), '?');
+    }
     // The profile functions hand the value over as a C string, which ends at a NUL.
-    const auto value = found.keyFound ? Unquote(found.value) : std::string_view();
-    return std::string(value.substr(0, value.find('\0')));
+    return value.substr(0, value.find('\0'));
 }
 
 std::string ProfileEntryProblem(std::string_view section, std::string_view key, std::string_view value) {
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
         return "The setting contains a line break.";
+    }
+    if (section.find('\0') != std::string_view::npos || key.find('\0') != std::string_view::npos) {
+        return "The section or key name contains a NUL character.";
     }
     if (Trim(section).empty()) {
         return "The section name is empty.";
@@ -189,34 +288,18 @@ std::optional<std::string> WriteProfileValue(std::string_view content, std::stri
     if (!ProfileEntryProblem(section, key, value).empty()) {
         return std::nullopt;
     }
-    const auto lines = SplitLines(content);
-    const auto found = Locate(content, lines, section, key);
-    std::string result;
-    result.reserve(content.size() + section.size() + key.size() + value.size() + 8);
-    if (found.keyFound) {
-        const auto& line = lines[found.keyLine];
-        result.append(content.substr(0, line.begin));
-        result.append(found.keySpelling).append("=").append(value);
-        result.append(content.substr(line.end));
-        return result;
+    const auto encoding = EncodingOf(content);
+    if (encoding == Encoding::Bytes) {
+        const auto edit = PlanWrite(content, section, key, value);
+        return std::string(content.substr(0, edit.begin)).append(edit.text).append(content.substr(edit.end));
     }
-    const auto entry = std::string(Trim(key)).append("=").append(value).append(NewLine);
-    if (found.sectionFound) {
-        const auto& last = lines[found.lastSectionLine];
-        result.append(content.substr(0, last.next));
-        if (last.next == last.end) {
-            result.append(NewLine); // the section ends the file without a line break
-        }
-        result.append(entry);
-        result.append(content.substr(last.next));
-        return result;
-    }
-    result.append(content);
-    if (!lines.empty() && lines.back().next == lines.back().end) {
-        result.append(NewLine);
-    }
-    result.append("[").append(Trim(section)).append("]").append(NewLine).append(entry);
-    return result;
+    // The edit is planned on the bytes and done on the code units, so every other character stays as it was, even
+    // one that Windows-1252 cannot hold (and an odd last byte).
+    const auto view = Narrow(content, encoding, 0, UnitCount(content), '\0');
+    const auto edit = PlanWrite(view, section, key, value);
+    return std::string(content.substr(0, BomSize + 2 * edit.begin))
+        .append(Widen(edit.text, encoding))
+        .append(content.substr(BomSize + 2 * edit.end));
 }
 
 #ifndef _WIN32

@@ -37,6 +37,16 @@ void Spill(const fs::path& path, const std::string& content) {
 
 const std::string S = "Ban file path";
 
+// A UTF-16 file with its byte order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += bigEndian ? std::string{char(unit >> 8), char(unit & 0xFF)}
+                           : std::string{char(unit & 0xFF), char(unit >> 8)};
+    }
+    return bytes;
+}
+
 struct ContentCase {
     std::string content, read, written, section = "s";
 };
@@ -60,6 +70,11 @@ const std::vector<ContentCase> ContentCases = {
     {"[s]\n[t]\nPath=3\n", "", "[s]\nPath=v\r\n[t]\nPath=3\n"},
     {"[s]\n\0junk\nPath=a\0b\n\0"s, "a", "[s]\n\0junk\nPath=v\n\0"s},
     {"\xEF\xBB\xBF[s]\r\nPath=a\r\n", "a", "\xEF\xBB\xBF[s]\r\nPath=v\r\n"},
+    {Utf16(u"[s]\r\nPath=a\r\n", false), "a", Utf16(u"[s]\r\nPath=v\r\n", false)},
+    // Windows-1252 holds \u00E9 and \u20AC; "?" stands for a character it cannot hold, which a write keeps.
+    {Utf16(u"; \u4E2D\U0001F600\n[s]\nPath = \u00E9\u20AC\u4E2D\n", true), "\xE9\x80?",
+     Utf16(u"; \u4E2D\U0001F600\n[s]\nPath=v\n", true)},
+    {Utf16(u"[s]\r\nA=\u4E2D\r\n", false), "", Utf16(u"[s]\r\nA=\u4E2D\r\nPath=v\r\n", false)},
 };
 
 TEST(ProfileContent, ReadsAndWritesAsTheProfileFunctions) {
@@ -237,6 +252,10 @@ TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
         Spill(path, c.content);
         EXPECT_EQ(API::ReadConfigValue(c.section, "Path"), c.read);
         EXPECT_TRUE(API::WriteConfigValue(c.section, "Path", "v").stored);
+        const auto bom = [](const std::string& text) {
+            return text.substr(0, text.find_first_not_of("\xEF\xBB\xBF\xFE\xFF"));
+        };
+        EXPECT_EQ(bom(Slurp(path)), bom(c.written)) << "the encoding is kept";
         for (const auto& [section, key] :
              {std::pair{c.section, "Path"}, {c.section, "A"}, {"x"s, "A"}, {"t"s, "Path"}}) {
             EXPECT_EQ(API::ReadProfileValue(Slurp(path), section, key), API::ReadProfileValue(c.written, section, key));
