@@ -138,6 +138,7 @@ BOOL CALLBACK visit(HWND w, LPARAM param) {
 
 struct Win32WindowDriver::Impl {
     HWND activated = nullptr;
+    bool capsLock = false; // as the game saw it on activation
     std::string error;
 
     bool fail(std::string why) {
@@ -164,12 +165,12 @@ struct Win32WindowDriver::Impl {
     // Real Windows lets a process take the foreground only when it is the foreground process, was
     // started by it, received the last input event, or when no window is in the foreground. From the
     // second tick on, Corvane is none of these: the game is in front. SetForegroundWindow then only
-    // flashes the game's taskbar button. Two documented ways around it, both used:
+    // flashes the game's taskbar button. Two ways around it, both used:
     //  - the thread attaches its input to the foreground window's thread; sharing the foreground
     //    input queue, it counts as the foreground, and its SetForegroundWindow is honoured;
     //  - a motionless mouse event sent with SendInput makes Corvane the process that received the
-    //    last input event, which is honoured even where attaching is refused. Unlike the better known
-    //    Alt key press, it types nothing into the window that is in front.
+    //    last input event: a second chance where attaching is refused. Unlike the better known Alt
+    //    key press, it types nothing into the window that is in front.
     // Wine honours SetForegroundWindow from any process, so tests under Wine cannot tell whether
     // this is needed; the confirmation that follows is what they check.
     static void bringToFront(HWND target) {
@@ -178,8 +179,9 @@ struct Win32WindowDriver::Impl {
         nudge.mi.dwFlags = MOUSEEVENTF_MOVE;
         SendInput(1, &nudge, sizeof nudge);
         const HWND front = GetForegroundWindow();
-        const InputAttachment toFront(front != nullptr ? threadOf(front) : 0);
-        const InputAttachment toGame(threadOf(target));
+        const DWORD frontThread = front != nullptr ? threadOf(front) : 0;
+        const InputAttachment toFront(frontThread);
+        const InputAttachment toGame(threadOf(target) != frontThread ? threadOf(target) : 0);
         if (IsIconic(target)) {
             ShowWindow(target, SW_RESTORE);
         }
@@ -202,7 +204,11 @@ struct Win32WindowDriver::Impl {
         if (target == nullptr) {
             return fail("no top-level window is titled \"" + title + "\"");
         }
-        bringToFront(target);
+        // Only when needed: every activation makes Wine resync the modifier keys from the X server's
+        // keyboard, which would release a Shift sent for the next command.
+        if (!confirmed(target)) {
+            bringToFront(target);
+        }
         bool focusAsked = false;
         const auto deadline = Clock::now() + ActivationTimeout;
         while (Clock::now() < deadline) {
@@ -210,6 +216,7 @@ struct Win32WindowDriver::Impl {
                 std::this_thread::sleep_for(SettleTime);
                 if (confirmed(target)) {
                     activated = target;
+                    capsLock = capsLockOf(threadOf(target));
                     error.clear();
                     return true;
                 }
@@ -308,15 +315,12 @@ struct Win32WindowDriver::Impl {
         if (!confirmed(activated)) {
             return fail("the activated window no longer holds the focus");
         }
-        // Attached, this thread sees the game thread's key state: Caps Lock as the game sees it.
-        const InputAttachment toGame(gameThread);
         std::vector<WORD> held;
         for (WORD vk : ModifierKeys) {
             if ((GetAsyncKeyState(vk) & 0x8000) != 0) {
                 held.push_back(vk);
             }
         }
-        const bool capsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
         clearModifiers(held, capsLock, layout);
         bool ok = true;
         for (const Stroke& s : *strokes) {
@@ -339,6 +343,14 @@ struct Win32WindowDriver::Impl {
             error.clear();
         }
         return ok;
+    }
+
+    // Caps Lock as the game's thread sees it: attached, this thread shares its key state. Read on
+    // activation, before any key is on its way: under Wine, attaching to the game's thread while it
+    // reads keys upsets its key state, and a Shift may then read as up when its key is translated.
+    static bool capsLockOf(DWORD gameThread) {
+        const InputAttachment toGame(gameThread);
+        return (GetKeyState(VK_CAPITAL) & 1) != 0;
     }
 
     static void clearModifiers(const std::vector<WORD>& held, bool capsLock, HKL layout) {

@@ -11,4 +11,8 @@ void setCapsLock(bool on);
 void holdShift(bool down);
 bool shiftHeld();
 
+// Sets the X server's layout, "us" or "de" (setxkbmap), and waits until this process reads keys by it.
+// Wine takes its keyboard layout from the X server.
+bool setLayout(const char* name);
+
 } // namespace keyboard

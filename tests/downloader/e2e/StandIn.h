@@ -41,8 +41,6 @@ public:
         }
     }
     ~StandIn() { close(); }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
 
     // Ends the program as the user closing the game would.
     void close() {

@@ -5,6 +5,9 @@
 #endif
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 namespace keyboard {
 namespace {
 
@@ -37,6 +40,31 @@ void holdShift(bool down) {
 
 bool shiftHeld() {
     return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0;
+}
+
+// Wine starts Unix programs but cannot wait for them: the layout has changed when this process's keyboard map puts
+// "z" where a German keyboard has it.
+bool setLayout(const char* name) {
+    std::wstring command = L"/usr/bin/setxkbmap " + std::wstring(name, name + std::strlen(name));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ==
+        FALSE) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const bool german = std::strcmp(name, "de") == 0;
+    for (int i = 0; i < 500; ++i) {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // takes in the X server's news
+        if ((MapVirtualKeyW(VkKeyScanW(L'z') & 0xFF, MAPVK_VK_TO_VSC) == 0x15) == german) {
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
 }
 
 } // namespace keyboard

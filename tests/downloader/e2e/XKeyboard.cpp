@@ -5,7 +5,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace keyboard {
 namespace {
@@ -45,6 +47,10 @@ bool shiftHeld() {
     XQueryKeymap(display(), keys);
     const KeyCode kc = shiftKey();
     return (keys[kc / 8] & (1 << (kc % 8))) != 0;
+}
+
+bool setLayout(const char* name) {
+    return std::system(("setxkbmap " + std::string(name)).c_str()) == 0;
 }
 
 } // namespace keyboard

@@ -16,13 +16,6 @@ standin::Options opt;
 standin::Chat* chat = nullptr;
 constexpr UINT TakeFocusBack = WM_APP;
 
-std::wstring wide(const std::string& text) {
-    std::wstring out(text.size(), L'\0');
-    out.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                                            out.data(), static_cast<int>(out.size()))));
-    return out;
-}
-
 LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_KEYDOWN:
@@ -76,11 +69,11 @@ int main(int argc, char** argv) {
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     cls.lpszClassName = L"StandInGame";
     RegisterClassW(&cls);
-    const std::wstring caption = wide(opt.wineDesktop ? opt.desktopTitle : opt.title);
-    const HWND top = CreateWindowExW(0, cls.lpszClassName, caption.c_str(), WS_OVERLAPPEDWINDOW, 40, 40, 480, 320,
-                                     nullptr, nullptr, cls.hInstance, nullptr);
+    // The titles in the ANSI code page, as the command line came.
+    const HWND top = CreateWindowExA(0, "StandInGame", (opt.wineDesktop ? opt.desktopTitle : opt.title).c_str(),
+                                     WS_OVERLAPPEDWINDOW, 40, 40, 480, 320, nullptr, nullptr, cls.hInstance, nullptr);
     if (opt.wineDesktop) {
-        CreateWindowExW(0, L"STATIC", wide(opt.title).c_str(), WS_CHILD | WS_VISIBLE, 10, 10, 400, 260, top, nullptr,
+        CreateWindowExA(0, "STATIC", opt.title.c_str(), WS_CHILD | WS_VISIBLE, 10, 10, 400, 260, top, nullptr,
                         cls.hInstance, nullptr);
     }
     ShowWindow(top, opt.iconic ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);

@@ -20,7 +20,6 @@ using PlatformDriver = X11WindowDriver;
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
@@ -74,11 +73,6 @@ private:
     Messages::Handler previous_;
 };
 
-// Each line must be the command at its place.
-bool isPrefixOfRun(const QList<QByteArray>& lines, const QList<QByteArray>& commands) {
-    return lines == commands.mid(0, lines.size());
-}
-
 // The record the analyser makes of a listed ban: the moderator padded to 12 characters and the blanks around machine
 // id and IP kept, as listed.
 Declares::BanRecord expectedRecord(fixture::Ban b) {
@@ -94,20 +88,6 @@ const QList<QByteArray> SampleLines = {"?log Zone Banlog.txt", "?listban -d -* #
 bool typeAll(PlatformDriver& driver, const QStringList& keys) {
     return std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return driver.sendKeys(k.toStdString()); });
 }
-
-// setxkbmap changes the X server's layout. Wine takes its keyboard layout from there, and starts Unix programs too.
-bool setLayout(const QString& name) {
-    return QProcess::execute("/usr/bin/setxkbmap", {name}) == 0;
-}
-
-// Puts the keyboard back as every case expects it: US layout, Caps Lock off, Shift up.
-struct KeyboardReset {
-    ~KeyboardReset() {
-        keyboard::holdShift(false);
-        keyboard::setCapsLock(false);
-        setLayout("us");
-    }
-};
 
 } // namespace
 
@@ -154,8 +134,8 @@ private slots:
     }
 
     // The driver alone: which window a title picks, whether the focus is confirmed, and what arrives. Each row sets
-    // the keyboard layout, starts its windows in order (the last one starts on top and with the focus), activates,
-    // sets Caps Lock and Shift as the keyboard column says, starts the window "later" if any, and types. "receiver"
+    // the keyboard layout, starts its windows in order (the last one starts on top and with the focus), sets Caps
+    // Lock, activates, holds Shift as the keyboard column says, starts the window "later" if any, and types. "receiver"
     // is the index of the window that must get the lines, -1 for none; activation succeeds when there is one, or
     // when the window that takes the focus comes only later. The keyboard's state must not change what arrives, and
     // is as it was afterwards. The games start after the layout change: a client that is running when the layout
@@ -187,12 +167,15 @@ private slots:
         row("unmanaged thief holds the focus", {"Continuum", UnmanagedThief}, "Continuum", -1);
         row("thief after activation", game, "Continuum", -1, Thief);
         row("unmanaged thief after activation", game, "Continuum", -1, UnmanagedThief);
-        row("caps lock", game, "Continuum", 0, {}, "us caps");
         row("shift held", game, "Continuum", 0, {}, "us shift");
-        row("german layout, caps lock and shift", game, "Continuum", 0, {}, "de caps shift");
+        row("german layout and shift", game, "Continuum", 0, {}, "de shift");
 #ifndef _WIN32
-        // Wine looks characters up through the locale's one-byte code page and takes AltGr from the X server's
-        // own key events, so it can neither find the umlaut nor make the third level from sent keys.
+        // Under Wine the keyboard's locks are the X server's, and Wine takes them from there at its own times: a
+        // Caps Lock set from a Windows program does not reliably reach the game. Wine also looks characters up
+        // through the locale's one-byte code page and takes AltGr from the X server's own key events, so it can
+        // neither find the umlaut nor make the third level from sent keys.
+        row("caps lock", game, "Continuum", 0, {}, "us caps");
+        row("german layout, caps lock and shift", game, "Continuum", 0, {}, "de caps shift");
         row("german umlaut and third level", game, "Continuum", 0, {}, "de", {"M\xC3\xBCll @ #{{}x{}}\n"},
             {"M\xFCll @ #{x}"});
 #endif
@@ -207,15 +190,20 @@ private slots:
         QFETCH(QStringList, keys);
         QFETCH(QList<QByteArray>, lines);
         const QStringList state = keyboard.split(' ');
-        KeyboardReset reset;
-        QVERIFY(setLayout(state[0]));
+        // The keyboard goes back as every case expects it: US layout, Caps Lock off, Shift up.
+        const auto reset = qScopeGuard([] {
+            keyboard::holdShift(false);
+            keyboard::setCapsLock(false);
+            keyboard::setLayout("us");
+        });
+        QVERIFY(keyboard::setLayout(qPrintable(state[0])));
         std::vector<std::unique_ptr<StandIn>> running;
         for (const QString& spec : windows) {
             running.push_back(std::make_unique<StandIn>(spec));
         }
+        keyboard::setCapsLock(state.contains("caps"));
         PlatformDriver driver;
         QCOMPARE(driver.activateWindow(title.toStdString()), receiver >= 0 || !later.isEmpty());
-        keyboard::setCapsLock(state.contains("caps"));
         keyboard::holdShift(state.contains("shift"));
         if (!later.isEmpty()) {
             running.push_back(std::make_unique<StandIn>(later));
@@ -273,7 +261,7 @@ private slots:
         QVERIFY(h.timersStopped());
         const auto lines = game.transcript();
         QVERIFY(lines.size() < 33 && (how != ThiefFirst || lines.isEmpty()));
-        QVERIFY2(isPrefixOfRun(lines, runCommands(how == GameCloses)), lines.join('|').constData());
+        QVERIFY2(lines == runCommands(how == GameCloses).mid(0, lines.size()), lines.join('|').constData());
     }
 
     void stopButtonEndsLogging() {
@@ -288,7 +276,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(game.transcript().endsWith("?log"), 3000);
         auto lines = game.transcript();
         lines.removeLast();
-        QVERIFY2(isPrefixOfRun(lines, runCommands(false)), lines.join('|').constData());
+        QVERIFY2(lines == runCommands(false).mid(0, lines.size()), lines.join('|').constData());
         QVERIFY(h.messages.empty());
         QFile log(game.logPath("Zone Banlog.txt"));
         QVERIFY(log.open(QIODevice::ReadOnly));
