@@ -1,6 +1,7 @@
 // Fuzzes the Config.ini reader and writer on content in memory. The input gives the names and values to use
 // (often the program's own ones) and then the file content; after each write the invariants of the format must
-// hold: the value reads back, every other line is kept, nothing else reads differently, writing is idempotent.
+// hold: the value reads back, every other line is kept, nothing else reads differently, writing is idempotent,
+// and UTF-16 content behaves as the same content in bytes.
 #include "API.h"
 #include "ProfileFile.h"
 
@@ -75,7 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The value reads back as a lone "key=value" line would (trimmed, quotes taken off).
     const auto expected = API::ReadProfileValue("[s]\n" + key + "=" + value, "s", key);
     Check(API::ReadProfileValue(*written, section, key) == expected);
-    CheckOtherLinesKept(content, *written);
+    const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
+    if (!utf16) {
+        CheckOtherLinesKept(content, *written);
+    }
 
     // Any other section/key pair reads as before.
     if (API::ReadProfileValue("[" + section + "]\n" + key + "=1", otherSection, otherKey) != "1") {
@@ -87,5 +91,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(API::WriteProfileValue(*written, section, key, value) == written);
     const auto detour = API::WriteProfileValue(content, section, key, "detour");
     Check(detour && API::WriteProfileValue(*detour, section, key, value) == written);
+
+    // The same ASCII content in UTF-16, either byte order, reads the same and is written the same, in UTF-16.
+    const auto ascii = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c > 0 && c < 0x7F; });
+    };
+    if (!utf16 && ascii(content + section + key + value)) {
+        for (const bool bigEndian : {false, true}) {
+            const auto wide = [bigEndian](const std::string& text) {
+                std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+                for (const char c : text) {
+                    bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+                }
+                return bytes;
+            };
+            Check(API::ReadProfileValue(wide(content), section, key) == API::ReadProfileValue(content, section, key));
+            Check(API::WriteProfileValue(wide(content), section, key, value) == wide(*written));
+        }
+    }
     return 0;
 }

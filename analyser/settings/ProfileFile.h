@@ -1,7 +1,10 @@
 // Profile-style settings files ("[section]" headers, "key=value" lines), read and written by the same rules
 // as the Windows profile-string functions, so a Config.ini written on one platform reads the same on the other.
 //
-// Rules (bytes, one byte one character, no encoding conversion):
+// Rules (bytes, one byte one character, no encoding conversion, but for UTF-16):
+// - A file starting with a UTF-16 byte order mark (FF FE or FE FF) is UTF-16, LE or BE. Each code unit counts as
+//   one Windows-1252 byte; one Windows-1252 cannot hold never matches a name and reads as "?" in a value. A write
+//   stores the new text in the file's own encoding and keeps every other code unit as it was.
 // - Lines end in CR LF, LF or CR. A UTF-8 byte order mark at the very start is not part of the first line.
 // - Every line is trimmed of spaces, tabs, VT, FF and Ctrl-Z (an old DOS end-of-file mark).
 // - A trimmed line that starts with "[" and contains "]" is a section header; the name runs up to the last "]"
@@ -29,7 +32,8 @@ namespace API {
 std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key);
 
 // Why section, key and value cannot be stored so that they read back as written (a line break would split the
-// line, a key starting with ";" or "[" would read as a comment or a header, ...); empty when they can.
+// line, a key starting with ";" or "[" would read as a comment or a header, a name holding a NUL could not reach
+// the profile functions, ...); empty when they can.
 std::string ProfileEntryProblem(std::string_view section, std::string_view key, std::string_view value);
 
 // The content with value stored under key in section; nullopt when ProfileEntryProblem reports a problem.
