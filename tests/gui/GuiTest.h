@@ -23,6 +23,11 @@ inline void useBanFile(const QTemporaryDir& dir, const QString& name, const QByt
     Declares::BanFilePath = name.isEmpty() ? std::string() : QFile::encodeName(dir.filePath(name)).toStdString();
 }
 
+// An entry line in the ban list's column layout, banned by "Mod".
+inline QByteArray entry(const QByteArray& name, const QByteArray& mid = "m") {
+    return "  #50  xxxxxx2    Mod          2004-05-12 14:22:11 ab1 192.168.7.70, mid:" + mid + ' ' + name;
+}
+
 // A ban file holding the entry lines; its first and last lines are never entries.
 inline QByteArray banFile(const QList<QByteArray>& entries) {
     return "Log opened\r\n" + entries.join("\r\n") + "\r\nLog closed\r\n";
@@ -37,6 +42,13 @@ inline QStringList texts(const QListView* list) {
 }
 inline QStringList texts(const QWidget* window, const QString& listName) {
     return texts(window->findChild<QListView*>(listName));
+}
+
+// Shows the window and waits until it takes the keys: shortcuts act only in the active window.
+inline void showActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
 // Takes every message box while it lives, as "title: text".

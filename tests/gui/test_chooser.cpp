@@ -142,25 +142,30 @@ private slots:
         QVERIFY(messages.isEmpty());
     }
 
-    // A click stores the file's path in Config.ini, where a fresh main window finds it, and the chooser stays open
-    // for another choice. When Config.ini cannot be written (a directory here, whoever runs the test), the path is
-    // still used for this run and the message says it is not saved.
+    // A click, Enter or Space stores the file's path in Config.ini, where a fresh main window finds it, and the chooser
+    // stays open for another choice. When Config.ini cannot be written (a directory here, whoever runs the test), the
+    // path is still used for this run and the message says it is not saved.
     void choosingAFileStoresItsPath() {
         const QString top = form->currentPath();
-        const std::tuple<const char*, const char*, const char*> choices[] = {
-            {"", "Zone Banlog.txt", "/Zone Banlog.txt"},
-            {"logs", "inner.txt", "/logs/inner.txt"},
-            {"..", "Network Banlog.txt", "/Network Banlog.txt"}, // Config.ini a directory
+        const std::tuple<const char*, const char*, const char*, Qt::Key> choices[] = {
+            {"", "Zone Banlog.txt", "/Zone Banlog.txt", Qt::Key_unknown}, // a click
+            {"logs", "inner.txt", "/logs/inner.txt", Qt::Key_Return},
+            {"..", "Network Banlog.txt", "/Network Banlog.txt", Qt::Key_Space}, // Config.ini a directory
         };
         for (int i = 0; i < 3; ++i) {
-            const auto& [directory, name, below] = choices[i];
+            const auto& [directory, name, below, key] = choices[i];
             const bool saved = i < 2;
             if (*directory)
                 enter(directory);
             if (!saved)
                 QVERIFY(QFile::remove(configPath) && QDir().mkpath(configPath));
             messages.clear();
-            click(files(), name);
+            if (key == Qt::Key_unknown) {
+                click(files(), name);
+            } else {
+                files()->setCurrentItem(files()->findItems(name, Qt::MatchExactly).value(0));
+                QTest::keyClick(files(), key);
+            }
             const QString path = QDir::toNativeSeparators(top + below);
             QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)), path);
             QVERIFY(form->isVisible());

@@ -60,17 +60,15 @@ private slots:
     // Each control opens its own window, modeless, all at once; opening again only brings it back, also after the
     // report chooser was closed in between; Exit ends all.
     void controlsOpenTheirWindowAndExit() {
-        const std::pair<const char*, const char*> rows[] = {
-            {"Cmd_SelectBanFile", "BanPathForm"},
-            {"Command2", "ShowBans"},
-            {"Command1", "ChooseFindRepForm"},
-            {"Cmd_OpenDatabse", "DatabaseForm"},
-            {"Betatest", "BetaTesters"},
-            {"HelpMe", "HelpMeForm"},
-            {"AboutMe", "AboutMeForm"},
-            {"CMD_FindRepOffendersMid", "RepeatedOffendersForm"},
-            {"CMD_FindRepOffendersName", "NameRepeatedOffendersForm"},
-        };
+        const std::pair<const char*, const char*> rows[] = {{"Cmd_SelectBanFile", "BanPathForm"},
+                                                            {"Command2", "ShowBans"},
+                                                            {"Command1", "ChooseFindRepForm"},
+                                                            {"Cmd_OpenDatabse", "DatabaseForm"},
+                                                            {"Betatest", "BetaTesters"},
+                                                            {"HelpMe", "HelpMeForm"},
+                                                            {"AboutMe", "AboutMeForm"},
+                                                            {"CMD_FindRepOffendersMid", "RepeatedOffendersForm"},
+                                                            {"CMD_FindRepOffendersName", "NameRepeatedOffendersForm"}};
         for (int pass = 0; pass < 2; ++pass) {
             for (const auto& [control, window] : rows) {
                 // The reports are opened from the report chooser, which an earlier row opened.
@@ -113,6 +111,29 @@ private slots:
         QCOMPARE(texts(only(QStringLiteral("ShowBans")), QStringLiteral("LoadBans")),
                  (QStringList{"Beginning of file", "", "second", "third"}));
         QVERIFY(messages.isEmpty());
+    }
+
+    // Escape closes any other window, also with nothing in it focused; closing the main window closes the rest.
+    void escapeAndClosingTheMainWindow() {
+        const std::pair<const char*, const char*> windows[] = {{"AboutMe", "AboutMeForm"},
+                                                               {"Cmd_OpenDatabse", "DatabaseForm"}};
+        for (const auto& [control, name] : windows) {
+            activate(mainForm, control);
+            QPointer<QWidget> window = only(name);
+            showActive(window);
+            auto* list = window->findChild<QListView*>(); // none in "About"
+            if (list)
+                list->setFocus();
+            QTest::keyClick(list ? list : window.data(), Qt::Key_Escape);
+            QTRY_VERIFY2(window.isNull(), name);
+        }
+        for (const char* control : {"Command2", "Cmd_SelectBanFile", "Cmd_OpenDatabse"})
+            activate(mainForm, control);
+        const QPointer<QWidget> others[] = {only("ShowBans"), only("BanPathForm"), only("DatabaseForm")};
+        mainForm->close();
+        for (const QPointer<QWidget>& window : others)
+            QTRY_VERIFY(window.isNull());
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     }
 
     void functionKeysWorkAnywhere() {

@@ -3,9 +3,7 @@
 #include "DatabaseForm.h"
 #include "GuiTest.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -41,14 +39,30 @@ class TestSearchWindow : public QObject {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
-    // Chooses the option when one is named, types the query and presses "Search".
+    // Chooses the option when one is named, types the query and presses Enter in it.
     void search(const QString& option, const QString& query) {
         if (!option.isEmpty())
             form->findChild<QRadioButton*>(option)->click();
-        form->findChild<QLineEdit*>("SearchQuery")->setText(query);
-        press("Command1");
+        auto* edit = form->findChild<QLineEdit*>("SearchQuery");
+        edit->setText(query);
+        QTest::keyClick(edit, Qt::Key_Return);
     }
-    void press(const char* button) { QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton); }
+    QListView* list(const QString& name) const { return form->findChild<QListView*>(name); }
+    // Every list at the same scroll position and top row, with the same current and selected rows.
+    void checkAligned(int scroll, int current, const QString& selected) {
+        for (const QString& name : kLists) {
+            QListView* view = form->findChild<QListView*>(name);
+            QStringList rows;
+            for (int row = 0; row < view->model()->rowCount(); ++row) {
+                if (view->selectionModel()->isSelected(view->model()->index(row, view->modelColumn())))
+                    rows.append(QString::number(row));
+            }
+            const QString state =
+                QString(": %1 %2 %3 ").arg(view->verticalScrollBar()->value()).arg(view->indexAt({4, 4}).row());
+            QCOMPARE(name + state.arg(view->currentIndex().row()) + rows.join(','),
+                     name + QString(": %1 %1 %2 %3").arg(scroll).arg(current).arg(selected));
+        }
+    }
     QStringList shown(const QString& list) const { return texts(form.get(), list); }
     // Each row across the lists, left to right, its fields joined by "|".
     QStringList rows() const {
@@ -60,15 +74,6 @@ class TestSearchWindow : public QObject {
             joined.append(fields.join('|'));
         }
         return joined;
-    }
-    // Per list, left to right: its entry count, or its current row.
-    QList<int> perList(bool currentRow) const {
-        QList<int> values;
-        for (const QString& name : kLists) {
-            auto* list = form->findChild<QListView*>(name);
-            values.append(currentRow ? list->currentIndex().row() : list->model()->rowCount());
-        }
-        return values;
     }
 
 private slots:
@@ -105,8 +110,50 @@ private slots:
         QFETCH(QString, query);
         search(option, query);
         QCOMPARE(shown("BannedID"), ids);
-        QCOMPARE(perList(false), QList<int>(8, static_cast<int>(ids.size())));
+        const QString counted[] = {"No match", "1 match"};
+        if (!option.isEmpty())
+            QCOMPARE(form->findChild<QLabel*>("MatchCount")->text(),
+                     ids.size() < 2 ? counted[ids.size()] : QString("%1 matches").arg(ids.size()));
         QVERIFY(messages.isEmpty());
+    }
+
+    void rowsStayAligned_data() {
+        QTest::addColumn<QString>("name");
+        for (const QString& name : kLists)
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    // Keys, the wheel, the scroll bar, clicks and Shift-clicks in any list move and select the same rows in all.
+    void rowsStayAligned() {
+        QFETCH(QString, name);
+        QList<QByteArray> entries;
+        for (int i = 0; i < 200; ++i)
+            entries.append(entry("Player " + QByteArray::number(i)));
+        useBanFile(dir, "ban.txt", banFile(entries));
+        search("Optn_SearchByMod", "Mod");
+        QCOMPARE(form->findChild<QLabel*>("MatchCount")->text(), QString("200 matches"));
+        auto* acted = form->findChild<QListView*>(name);
+        const auto rowCenter = [](QListView* view, int row) {
+            return view->visualRect(view->model()->index(row, view->modelColumn())).center();
+        };
+        acted->setFocus();
+        QTest::keyClick(acted, Qt::Key_End);
+        const int bottom = acted->verticalScrollBar()->maximum();
+        QVERIFY(bottom > 100);
+        checkAligned(bottom, 199, "199");
+        QWheelEvent wheel(QPointF(5, 5), acted->viewport()->mapToGlobal(QPointF(5, 5)), {}, {0, 120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(acted->viewport(), &wheel);
+        const int scrolled = acted->verticalScrollBar()->value();
+        QVERIFY(scrolled < bottom);
+        checkAligned(scrolled, 199, "199");
+        form->findChild<QListView*>("BannedAliases")->verticalScrollBar()->setValue(10); // the one scroll bar shown
+        QTest::mouseClick(acted->viewport(), Qt::LeftButton, {}, rowCenter(acted, 12));
+        checkAligned(10, 12, "12");
+        auto* other = form->findChild<QListView*>(kLists[(kLists.indexOf(name) + 3) % 8]);
+        QTest::mouseClick(other->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowCenter(other, 14));
+        checkAligned(10, 14, "12,13,14");
+        QTest::keyClick(other, Qt::Key_Up, Qt::ShiftModifier);
+        checkAligned(10, 13, "12,13");
     }
 
     // Each match is one row across the eight lists, decoded from Windows-1252; a search replaces the earlier result.
@@ -120,21 +167,20 @@ private slots:
         QCOMPARE(rows(), QStringList{"4|Still valid|90|3|2009-01-02|Mod\u00c9        | 192.168.9.90|\u00c9ric\u20ac"});
     }
 
-    // Every list shows the same row; past the last match and before "no row" the buttons do nothing.
+    // The buttons step through the matches in every list; past the last match and before "no row" they do nothing.
     void stepping() {
         search("Optn_SearchByNick", "bob");
         const std::pair<const char*, int> steps[] = {
             {"Cmd_ScrollNext", 0},  {"Cmd_ScrollNext", 1},  {"Cmd_ScrollNext", 2},
             {"Cmd_ScrollNext", 2},  {"Cmd_ScrollLast", 1},  {"Cmd_ScrollLast", 0},
-            {"Cmd_ScrollLast", -1}, {"Cmd_ScrollLast", -1}, {"Cmd_ScrollNext", 0},
-        };
-        QCOMPARE(perList(true), QList<int>(8, -1));
+            {"Cmd_ScrollLast", -1}, {"Cmd_ScrollLast", -1}, {"Cmd_ScrollNext", 0}};
+        checkAligned(0, -1, "");
         for (const auto& [button, row] : steps) {
-            press(button);
-            QCOMPARE(perList(true), QList<int>(8, row));
+            form->findChild<QPushButton*>(button)->click();
+            checkAligned(0, row, row < 0 ? "" : QString::number(row));
         }
         search("", "bob"); // a new search starts again with no current match
-        QCOMPARE(perList(true), QList<int>(8, -1));
+        checkAligned(0, -1, "");
     }
 
     // The reopened window shows the mode still in force selected, and searches by it.
