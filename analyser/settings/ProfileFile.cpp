@@ -118,7 +118,9 @@ Location Locate(std::string_view content, const std::vector<Line>& lines, std::s
     Location found;
     section = Trim(section);
     key = Trim(key);
-    if (section.empty() || key.empty()) {
+    // A name holding a NUL cannot reach the profile functions, and would match a UTF-16 character no byte holds.
+    if (section.empty() || key.empty() || section.find('\0') != std::string_view::npos ||
+        key.find('\0') != std::string_view::npos) {
         return found;
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -251,8 +253,9 @@ std::string ReadProfileValue(std::string_view content, std::string_view section,
     const auto encoding = EncodingOf(content);
     // In a UTF-16 file a character Windows-1252 cannot hold never matches a name (names hold no NUL); in a value
     // it reads as "?", as the ANSI profile functions give it.
-    const auto view =
-        encoding == Encoding::Bytes ? std::string(content) : Narrow(content, encoding, 0, UnitCount(content), '\0');
+    const auto narrowed =
+        encoding == Encoding::Bytes ? std::string() : Narrow(content, encoding, 0, UnitCount(content), '\0');
+    const auto view = encoding == Encoding::Bytes ? content : std::string_view(narrowed);
     const auto found = Locate(view, SplitLines(view), section, key);
     auto value = found.keyFound ? std::string(Unquote(found.value)) : std::string();
     if (encoding != Encoding::Bytes && found.keyFound) {

@@ -98,7 +98,8 @@ TEST(ProfileContent, RefusesEntriesThatWouldNotReadBack) {
                                                                                      {"s", "  ", "v"},
                                                                                      {"s", ";Path", "v"},
                                                                                      {"s", " [Path", "v"},
-                                                                                     {"s", "Pa=th", "v"}}) {
+                                                                                     {"s", "Pa=th", "v"},
+                                                                                     {"s", "Pa\0th"s, "v"}}) {
         EXPECT_NE(API::ProfileEntryProblem(section, key, value), "") << section << "|" << key;
         EXPECT_FALSE(API::WriteProfileValue("[s]\nPath=old\n", section, key, value).has_value());
     }
