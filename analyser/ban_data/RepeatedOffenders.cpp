@@ -11,9 +11,17 @@ using Declares::BanRecord;
 
 const std::string Removed = "REMOVED";
 
-std::string Details(const BanRecord& row) {
-    return row.Name + "/MID : " + row.Mid + "/BanIP : " + row.Ip + "/Date : " + row.Date + "   ( Ban # : " + row.Id +
-           ", Days : " + row.Days + ", By : " + row.By + " )";
+// One string from its parts, allocated once: the reports build tens of thousands of lines.
+template <class... Parts> std::string Join(const Parts&... parts) {
+    std::string out;
+    out.reserve((std::string_view(parts).size() + ...));
+    (out.append(parts), ...);
+    return out;
+}
+
+std::string DetailsLine(std::string_view head, const BanRecord& row) {
+    return Join(head, row.Name, "/MID : ", row.Mid, "/BanIP : ", row.Ip, "/Date : ", row.Date, "   ( Ban # : ", row.Id,
+                ", Days : ", row.Days, ", By : ", row.By, " )");
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -54,16 +62,34 @@ std::vector<std::string> FindRepeatedOffendersByMid() {
         }
     }
 
-    lines.reserve(count);
+    // Which records are reported, first, so that the lines are allocated once.
+    std::vector<bool> reported(count, false);
+    std::size_t pairs = 0;
     for (int f = 2; f <= last; ++f) {
         if (first[f]) {
             const std::string_view name = Trimmed(table[f].Name);
             for (int x = next[f]; x != 0; x = next[x]) {
                 if (Trimmed(table[x].Name) != name) {
+                    reported[x] = true;
+                    ++pairs;
+                }
+            }
+        }
+    }
+
+    lines.reserve(count - 1 + 5 * pairs);
+    for (int f = 2; f <= last; ++f) {
+        if (first[f]) {
+            std::string secondMatch; // the same for every record that f pairs with
+            for (int x = next[f]; x != 0; x = next[x]) {
+                if (reported[x]) {
+                    if (secondMatch.empty()) {
+                        secondMatch = DetailsLine("Match 2 details : ", table[f]);
+                    }
                     lines.emplace_back(" ");
-                    lines.push_back("Repeated offender found : " + table[x].Name + " MATCH As : " + table[f].Name);
-                    lines.push_back("Match 1 details : " + Details(table[x]));
-                    lines.push_back("Match 2 details : " + Details(table[f]));
+                    lines.push_back(Join("Repeated offender found : ", table[x].Name, " MATCH As : ", table[f].Name));
+                    lines.push_back(DetailsLine("Match 1 details : ", table[x]));
+                    lines.push_back(secondMatch);
                     lines.emplace_back(" ");
                     table[x].Mid = Removed;
                 }
@@ -74,29 +100,36 @@ std::vector<std::string> FindRepeatedOffendersByMid() {
     return lines;
 }
 
+// Every later record of a name is reported at the first record of that name, in row order.
 std::vector<std::string> FindRepeatedOffendersByName() {
     const auto& table = Declares::BanRecordTable;
     const int last = Declares::BanRecordCount;
     std::vector<std::string> lines;
-
-    // The rows of each name in row order, so a pass visits only the rows that can match.
-    std::unordered_map<std::string_view, std::vector<int>> rowsOfName;
-    for (int r = 2; r <= last; ++r) {
-        rowsOfName[table[r].Name].push_back(r);
+    if (last < 2) {
+        return lines;
     }
-    std::vector<bool> marked(static_cast<std::size_t>(last) + 1, false);
 
-    // Row 1 holds no record, so it is neither compared nor reported.
-    for (int a = 2; a <= last; ++a) {
-        if (marked[a]) {
-            continue;
+    // Row 1 holds no record, so it is neither compared nor reported. next[r]: the following row of r's name.
+    const auto count = static_cast<std::size_t>(last) + 1;
+    std::vector<int> next(count, 0);
+    std::vector<bool> first(count, false);
+    {
+        std::unordered_map<std::string_view, int> lastRowOf;
+        lastRowOf.reserve(count);
+        for (int r = 2; r <= last; ++r) {
+            const auto [it, isNew] = lastRowOf.try_emplace(table[r].Name, r);
+            first[r] = isNew;
+            if (!isNew) {
+                next[it->second] = r;
+                it->second = r;
+            }
         }
-        marked[a] = true;
-        const std::string& name = table[a].Name;
-        for (int i : rowsOfName[name]) {
-            if (!marked[i]) {
-                lines.push_back(name + " was found banned again.");
-                marked[i] = true;
+    }
+    for (int a = 2; a <= last; ++a) {
+        if (first[a] && next[a] != 0) {
+            const std::string line = table[a].Name + " was found banned again.";
+            for (int i = next[a]; i != 0; i = next[i]) {
+                lines.push_back(line);
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "BanHandle.h"
 #include "Declares.h"
-#include "TextCuts.h"
+
+#include <string_view>
 
 namespace BanHandle {
 namespace {
@@ -24,23 +25,48 @@ unsigned char LowerByte(unsigned char ch) {
     }
 }
 
-// The row's and the query's comparison texts under the mode.
-std::string RowKey(const BanRecord& row, SearchModeKind mode) {
+std::string_view TrimmedLeft(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string_view Trimmed(std::string_view text) {
+    text = TrimmedLeft(text);
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+// text lower-cased equals wanted, which is lower-case already.
+bool LowerEquals(std::string_view text, std::string_view wanted) {
+    if (text.size() != wanted.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (LowerByte(static_cast<unsigned char>(text[k])) != static_cast<unsigned char>(wanted[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the row's comparison text under the mode equals the query's. Compared in place: a search visits every
+// row, and a copy per row would cost more than the comparison. Lower-casing keeps blanks, so the moderator is
+// trimmed first.
+bool RowMatches(const BanRecord& row, SearchModeKind mode, std::string_view wanted) {
     switch (mode) {
     case SearchModeKind::IP:
-        return TextCuts::TrimLeadingSpaces(row.Ip);
+        return TrimmedLeft(row.Ip) == wanted;
     case SearchModeKind::MID:
-        return TextCuts::TrimSpaces(row.Mid);
+        return Trimmed(row.Mid) == wanted;
     case SearchModeKind::Nick:
-        return LowerCase(row.Name);
+        return LowerEquals(row.Name, wanted);
     case SearchModeKind::BanID:
-        return row.Id;
+        return row.Id == wanted;
     case SearchModeKind::Moderator:
-        return TextCuts::TrimSpaces(LowerCase(row.By));
+        return LowerEquals(Trimmed(row.By), wanted);
     case SearchModeKind::None:
         break;
     }
-    return {};
+    return false;
 }
 
 std::string QueryKey(const std::string& query, SearchModeKind mode) {
@@ -76,7 +102,7 @@ std::vector<SearchMatch> SearchBanTable(const std::string& query) {
     // Row 1 holds no record; the records end at BanRecordCount, before the end marker row.
     for (int r = 2; r <= Declares::BanRecordCount; ++r) {
         const BanRecord& row = Declares::BanRecordTable[r];
-        if (RowKey(row, mode) == wanted) {
+        if (RowMatches(row, mode, wanted)) {
             matches.push_back(SearchMatch{row.Name, row.Days, row.Ip, row.Date, row.By, row.AccessLevel, row.Id,
                                           StatusText(row.StatusMark, mode)});
         }
