@@ -113,7 +113,6 @@ private slots:
                           "2,Still valid,50,1,2004-05-12,Mod         , 192.168.7.70,\xC3\x89ric\xE2\x82\xAC\r\n"
                           "2,Still valid,50,1,2004-05-12,Mod         , 192.168.7.70,\xC3\x89ric\xE2\x82\xAC\r\n");
         QTest::newRow("report by id") << 2 << QString() << QByteArray();
-        QTest::newRow("report by name") << 3 << QString() << QByteArray();
     }
     void copyAndSave() {
         QFETCH(int, window);
