@@ -204,8 +204,8 @@ struct Win32WindowDriver::Impl {
         if (target == nullptr) {
             return fail("no top-level window is titled \"" + title + "\"");
         }
-        // Only when needed: every activation makes Wine resync the modifier keys from the X server's
-        // keyboard, which would release a Shift sent for the next command.
+        // Only when needed: under Wine, activating the game again although it is in front now and
+        // then made a Shift sent for the next command read as up in the game.
         if (!confirmed(target)) {
             bringToFront(target);
         }

@@ -6,7 +6,7 @@
 # A Windows build (cmake/mingw-w64.cmake) is measured under Wine, in a Wine prefix of the build's own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+build=$(cd "${1:-$root/build}" && pwd)
 cmake --build "$build" --target corvane_timing stand_in_game -j2
 program=$build/tests/downloader/e2e/corvane_timing
 if [ -f "$program.exe" ]; then
