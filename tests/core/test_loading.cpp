@@ -89,17 +89,13 @@ TEST(Capacity, TheFirst32766LinesAreLoadedAndAnalysed) {
     }
 }
 
-#ifndef _WIN32
-std::string MakeFifo() {
-    const auto path = (TempDir() / "a-fifo").string();
-    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    return path;
-}
-#endif
-
 TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
     const auto dir = TempDir() / "a-directory";
     std::filesystem::create_directories(dir);
+#ifndef _WIN32
+    const auto fifo = (TempDir() / "a-fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+#endif
     struct Case {
         std::string path;
         LoadOutcome::Kind kind;
@@ -112,7 +108,7 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOENT)},
 #else
         {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOTDIR)},
-        {MakeFifo(), LoadOutcome::Kind::CannotOpen, "is a FIFO"}, // with no writer: reading it would wait forever
+        {fifo, LoadOutcome::Kind::CannotOpen, "is a FIFO"}, // with no writer: reading it would wait forever
 #endif
     };
     for (const auto& c : cases) {
@@ -120,8 +116,7 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         Declares::BanFilePath = c.path;
         const LoadOutcome outcome = BanHandle::LoadBanFile();
         EXPECT_EQ(outcome.kind, c.kind) << c.path;
-        EXPECT_FALSE(outcome.reason.empty()) << c.path;
-        EXPECT_TRUE(c.reason.empty() || outcome.reason == c.reason) << outcome.reason;
+        EXPECT_TRUE(!outcome.reason.empty() && (c.reason.empty() || outcome.reason == c.reason)) << outcome.reason;
         EXPECT_EQ(BanFileLineCount, 1);
         EXPECT_EQ(BanFileLines[1], "Beginning of file");
         EXPECT_EQ(Declares::BanRecordCount, 1);

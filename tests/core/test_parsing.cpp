@@ -66,8 +66,8 @@ TEST(EntryFields, DateColumnSearch) {
         std::string date, by, found, ip = " 10.0.0.1";
     } cases[] = {
         {"", 19, "2004-01-02", "", "2004-01-02"},
-        {"ModNameHere", 32, "2004-01-02", "ModNameHere  ", "2004-01-02"},    // the last column searched first
-        {"ModeratorName", 33, "2003-03-03", "ModeratorName ", "2003-03-03"}, // found by ParseBanEntryLine
+        {"ModNameHere", 32, "2004-01-02", "ModNameHere  ", "2004-01-02"}, // the last column searched first
+        {"ModeratorName", 33, "2003-03-03", "ModeratorName ", "2003-03-03"},
         {"ModeratorWithLongName", 40, "2008-08-08", "ModeratorWithLongName", "2008-08-08"},
         {"Mod", 25, "2015-06-07", "Mod   ", "2015-06-07"}, // years from 2010 on
         {"ModeratorWithName", 38, "2026-12-01", "ModeratorWithName  ", "2026-12-01"},
@@ -137,28 +137,6 @@ TEST(Walk, NothingCarriesOverBetweenLinesOrLoads) {
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], (BanRecord{"7", "^", "42", "", "", "", "", "", ""}));
     EXPECT_EQ(records[1], (BanRecord{"2", "#", "1", "Mod", "2004-05-12", "", "", "", ""}));
-
-    // Loading the same file twice gives identical tables, also after a longer file; rows past the end
-    // marker are left over, row 1 never changes.
-    const std::string text = CrLf({"  #1", Entry{}.line(), "  ^77xxxxxxx1yyyyno date"});
-    ASSERT_TRUE(LoadBytes(text).ok());
-    const std::vector<BanRecord> first(BanRecordTable.begin(), BanRecordTable.begin() + BanRecordCount + 2);
-    Parse(std::vector<std::string>(10, Entry{.name = "Other"}.line()));
-    ASSERT_TRUE(LoadBytes(text).ok());
-    EXPECT_EQ(std::vector<BanRecord>(BanRecordTable.begin(), BanRecordTable.begin() + BanRecordCount + 2), first);
-    EXPECT_EQ(BanRecordTable[BanRecordCount + 2].Name, "Other");
-}
-
-TEST(Walk, ParseBanEntryLineLooksOnlyAtColumns33To40) {
-    Declares::BanFileLines[5] = Entry{.id = "1", .moderator = "M", .dateColumn = 25, .name = "Late"}.line();
-    Declares::BanIdExtraDigits = 0;
-    Declares::EntryName = "unchanged";
-    BanHandle::ParseBanEntryLine(5);
-    EXPECT_EQ(Declares::EntryName, "unchanged");
-    Declares::BanFileLines[5] = Entry{.id = "1", .moderator = "ModeratorLongName", .dateColumn = 36}.line();
-    BanHandle::ParseBanEntryLine(5);
-    EXPECT_EQ(Declares::EntryName, "Player");
-    EXPECT_EQ(Declares::EntryBannedBy, "ModeratorLongName");
 }
 
 } // namespace

@@ -91,15 +91,10 @@ TEST(ProfileContent, ReadsAndWritesAsTheProfileFunctions) {
 }
 
 TEST(ProfileContent, RefusesEntriesThatWouldNotReadBack) {
-    for (const auto& [section, key, value] : std::vector<std::array<std::string, 3>>{{"s", "Path", "a\nb"},
-                                                                                     {"s", "Path", "a\r"},
-                                                                                     {"s\n", "Path", "v"},
-                                                                                     {" \t", "Path", "v"},
-                                                                                     {"s", "  ", "v"},
-                                                                                     {"s", ";Path", "v"},
-                                                                                     {"s", " [Path", "v"},
-                                                                                     {"s", "Pa=th", "v"},
-                                                                                     {"s", "Pa\0th"s, "v"}}) {
+    const std::vector<std::array<std::string, 3>> refused = {
+        {"s", "Path", "a\nb"}, {"s", "Path", "a\r"}, {"s\n", "Path", "v"}, {" \t", "Path", "v"}, {"s", "  ", "v"},
+        {"s", ";Path", "v"},   {"s", " [Path", "v"}, {"s", "Pa=th", "v"},  {"s", "Pa\0th"s, "v"}};
+    for (const auto& [section, key, value] : refused) {
         EXPECT_NE(API::ProfileEntryProblem(section, key, value), "") << section << "|" << key;
         EXPECT_FALSE(API::WriteProfileValue("[s]\nPath=old\n", section, key, value).has_value());
     }
