@@ -6,7 +6,6 @@
 #include <random>
 
 using namespace testing_support;
-using BanHandle::FindRepeatedOffendersByName;
 
 namespace {
 
@@ -16,7 +15,7 @@ TEST(Reports, NameReportForAHandMadeFile) {
                                 Entry{.name = "first"}.line(), "  #9 no date, no name", "  #10 no date, no name"}))
                     .ok());
     // Names compare exactly, in the order of their first record; the empty names of two records count too.
-    EXPECT_EQ(FindRepeatedOffendersByName(),
+    EXPECT_EQ(BanHandle::FindRepeatedOffendersByName(),
               (std::vector<std::string>{"First was found banned again.", " was found banned again."}));
 }
 
