@@ -21,6 +21,7 @@ using namespace std::chrono_literals;
 // How long activation waits for the game window to become the foreground window with the focus.
 constexpr auto ActivationTimeout = 1000ms;
 constexpr auto PollInterval = 10ms;
+constexpr auto RequestInterval = 250ms;
 // The focus must still be there this much later: a program that grabs the foreground back at once
 // must not get the keys that follow.
 constexpr auto SettleTime = 40ms;
@@ -204,14 +205,18 @@ struct Win32WindowDriver::Impl {
         if (target == nullptr) {
             return fail("no top-level window is titled \"" + title + "\"");
         }
-        // Only when needed: under Wine, activating the game again although it is in front now and
-        // then made a Shift sent for the next command read as up in the game.
-        if (!confirmed(target)) {
-            bringToFront(target);
-        }
         bool focusAsked = false;
-        const auto deadline = Clock::now() + ActivationTimeout;
+        auto nextRequest = Clock::now();
+        const auto deadline = nextRequest + ActivationTimeout;
         while (Clock::now() < deadline) {
+            // Asked only while another window is in front: under Wine, activating the game again
+            // although it is in front now and then made a Shift sent for the next command read as up.
+            // Asked again after a while: a window that has just appeared may get the window
+            // manager's focus after the first request.
+            if ((GetForegroundWindow() != target || IsIconic(target)) && Clock::now() >= nextRequest) {
+                bringToFront(target);
+                nextRequest = Clock::now() + RequestInterval;
+            }
             if (confirmed(target)) {
                 std::this_thread::sleep_for(SettleTime);
                 if (confirmed(target)) {
