@@ -12,9 +12,7 @@ namespace standin {
 namespace {
 
 void appendLine(const std::string& path, const std::string& line) {
-    if (!path.empty()) {
-        std::ofstream(path, std::ios::app | std::ios::binary) << line << '\n';
-    }
+    std::ofstream(path, std::ios::app | std::ios::binary) << line << '\n';
 }
 
 } // namespace
@@ -92,8 +90,6 @@ void Chat::line(const std::string& text) {
         for (long k = first; k <= last && k <= static_cast<long>(bans.size()); ++k) {
             say(fixture::entryLine(bans[static_cast<std::size_t>(k - 1)]));
         }
-    } else if (!text.empty() && text[0] != '?') {
-        say("Moderator> " + text);
     }
 }
 

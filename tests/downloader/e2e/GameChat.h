@@ -30,13 +30,10 @@ bool parse(int argc, char** argv, Options& options);
 class Chat {
 public:
     explicit Chat(const Options& options) : opt_(options) {}
-    Chat(const Chat&) = delete;
-    Chat& operator=(const Chat&) = delete;
 
     // One typed character (a code point); control characters are kept visible as "<xx>".
     void character(unsigned code);
     void enter() { line(std::exchange(typed_, {})); }
-    void backspace() { typed_.resize(typed_.empty() ? 0 : typed_.size() - 1); }
     // What a recorder notes for a key, or a marker for an odd key event.
     void note(const std::string& text);
     // Writes the ready file, once: the window can now be found and activated.

@@ -20,10 +20,6 @@ Display* display() {
     return dpy;
 }
 
-KeyCode shiftKey() {
-    return XKeysymToKeycode(display(), XK_Shift_L);
-}
-
 } // namespace
 
 bool capsLockOn() {
@@ -38,14 +34,14 @@ void setCapsLock(bool on) {
 }
 
 void holdShift(bool down) {
-    XTestFakeKeyEvent(display(), shiftKey(), down ? True : False, CurrentTime);
+    XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), XK_Shift_L), down ? True : False, CurrentTime);
     XSync(display(), False);
 }
 
 bool shiftHeld() {
     char keys[32] = {};
     XQueryKeymap(display(), keys);
-    const KeyCode kc = shiftKey();
+    const KeyCode kc = XKeysymToKeycode(display(), XK_Shift_L);
     return (keys[kc / 8] & (1 << (kc % 8))) != 0;
 }
 

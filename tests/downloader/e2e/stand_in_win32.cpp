@@ -26,12 +26,10 @@ LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             chat->note("<no key>");
         } else if (wp == VK_RETURN) {
             chat->enter();
-        } else if (wp == VK_BACK) {
-            chat->backspace();
         }
         break;
     case WM_CHAR:
-        if (!opt.recorder && wp != L'\r' && wp != L'\b') {
+        if (!opt.recorder && wp != L'\r') {
             chat->character(static_cast<unsigned>(wp));
         }
         return 0;

@@ -114,8 +114,6 @@ int main(int argc, char** argv) {
                 chat.note(name != nullptr ? name : "NoSymbol");
             } else if (sym == XK_Return || sym == XK_KP_Enter) {
                 chat.enter();
-            } else if (sym == XK_BackSpace) {
-                chat.backspace();
             } else {
                 for (int i = 0; i < n; ++i) {
                     chat.character(static_cast<unsigned char>(buf[i]));

@@ -85,10 +85,6 @@ const QStringList Sample = {
     "?log Zone Banlog.txt", "{ENTER}", "?listban -d -* #3001 100", "{ENTER}", "?log", "{ENTER}"};
 const QList<QByteArray> SampleLines = {"?log Zone Banlog.txt", "?listban -d -* #3001 100", "?log"};
 
-bool typeAll(PlatformDriver& driver, const QStringList& keys) {
-    return std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return driver.sendKeys(k.toStdString()); });
-}
-
 } // namespace
 
 class TestCorvaneE2e : public QObject {
@@ -163,8 +159,6 @@ private slots:
         row("case differs", game, "continuum", -1);
         row("title longer than caption", game, "Continuum 2", -1);
         row("child window of an ordinary program", {"Continuum --wine-desktop --desktop-title Notes"}, "Continuum", -1);
-        row("thief holds the focus", {"Continuum", Thief}, "Continuum", -1);
-        row("unmanaged thief holds the focus", {"Continuum", UnmanagedThief}, "Continuum", -1);
         row("thief after activation", game, "Continuum", -1, Thief);
         row("unmanaged thief after activation", game, "Continuum", -1, UnmanagedThief);
         row("shift held", game, "Continuum", 0, {}, "us shift");
@@ -210,7 +204,9 @@ private slots:
         }
         // A snowman is on no keyboard here: nothing of the text may arrive.
         QVERIFY(!driver.sendKeys("abc \xE2\x98\x83") && !driver.sendKeys("{F13}"));
-        QCOMPARE(typeAll(driver, keys), receiver >= 0);
+        QCOMPARE(
+            std::all_of(keys.begin(), keys.end(), [&](const QString& k) { return driver.sendKeys(k.toStdString()); }),
+            receiver >= 0);
         for (int i = 0; i < static_cast<int>(running.size()); ++i) {
             const auto expected = i == receiver ? lines : QList<QByteArray>{};
             QTRY_COMPARE_WITH_TIMEOUT(running[static_cast<std::size_t>(i)]->transcript(), expected, 3000);
