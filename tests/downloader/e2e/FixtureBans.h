@@ -7,17 +7,12 @@
 
 namespace fixture {
 
+// mark: '#' still valid, '^' expired; id: 1 to 5 digits; moderator: at most 11 characters; date "200y-mm-dd";
+// time "hh:mm:ss"; days: 1 to 4 digits; ip: 8 to 15 characters; mid: the machine id, digits only; name: at most 24
+// characters, may hold blanks.
 struct Ban {
-    char mark;             // '#' still valid, '^' expired
-    std::string id;        // 1 to 5 digits
-    char access;           // access level
-    std::string moderator; // at most 11 characters
-    std::string date;      // "200y-mm-dd"
-    std::string time;      // "hh:mm:ss"
-    std::string days;      // 1 to 4 digits
-    std::string ip;        // 8 to 15 characters
-    std::string mid;       // machine id, digits only
-    std::string name;      // at most 24 characters, may hold blanks
+    char mark, access;
+    std::string id, moderator, date, time, days, ip, mid, name;
 };
 
 const std::vector<Ban>& banList(bool network);
