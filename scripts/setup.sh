@@ -11,7 +11,7 @@ packages=(
     xvfb xauth openbox x11-xkb-utils x11-utils x11-apps imagemagick fonts-dejavu-core
     python3
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest dpkg-dev
-    wine wine64
+    wine wine64 fonts-wine
 )
 
 missing=()

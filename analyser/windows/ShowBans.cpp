@@ -7,8 +7,11 @@
 #include "Text1252.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+
 #include <QListWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 ShowBans::ShowBans() {
     setObjectName(QStringLiteral("ShowBans"));
@@ -21,6 +24,14 @@ ShowBans::ShowBans() {
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setStyleHint(QFont::Monospace);
     fixed.setFixedPitch(true);
+    if (!QFontInfo(fixed).fixedPitch()) {
+        // The system's fixed font may not be installed (Wine without the Windows fonts): any fixed one will do.
+        const QStringList families = QFontDatabase::families();
+        const auto found = std::find_if(families.begin(), families.end(),
+                                        [](const QString& family) { return QFontDatabase::isFixedPitch(family); });
+        if (found != families.end())
+            fixed.setFamily(*found);
+    }
     loadBans->setFont(fixed);
 
     auto* layout = new QVBoxLayout(this);
