@@ -8,7 +8,7 @@ namespace fixture {
 namespace {
 
 std::string twoDigits(unsigned v) {
-    return std::string(1, char('0' + v / 10)) + char('0' + v % 10);
+    return std::to_string(100 + v).substr(1);
 }
 
 std::vector<Ban> generate(std::uint32_t seed, int count) {
@@ -39,10 +39,9 @@ std::vector<Ban> generate(std::uint32_t seed, int count) {
             "200" + std::to_string(between(2, 9)) + "-" + twoDigits(between(1, 12)) + "-" + twoDigits(between(1, 28));
         b.time = twoDigits(next(24)) + ":" + twoDigits(next(60)) + ":" + twoDigits(next(60));
         b.days = number(between(1, 4));
-        do {
-            b.ip = std::to_string(between(1, 254)) + "." + std::to_string(next(256)) + "." + std::to_string(next(256)) +
-                   "." + std::to_string(between(1, 254));
-        } while (b.ip.size() < 8);
+        // A first octet of two digits at least makes 8 characters or more.
+        b.ip = std::to_string(between(10, 254)) + "." + std::to_string(next(256)) + "." + std::to_string(next(256)) +
+               "." + std::to_string(between(1, 254));
         b.mid = number(between(4, 10));
         b.name = std::string(first[next(first.size())]) + (next(4) == 0 ? " " : "") + second[next(second.size())] +
                  (next(3) == 0 ? std::to_string(next(1000)) : "");

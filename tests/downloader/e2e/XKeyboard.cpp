@@ -6,17 +6,14 @@
 #include <X11/keysym.h>
 
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
 namespace keyboard {
 namespace {
 
+// The test program has checked DISPLAY before.
 Display* display() {
     static Display* dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr) {
-        throw std::runtime_error("cannot open the X display");
-    }
     return dpy;
 }
 
