@@ -67,11 +67,13 @@ bool AllDigits(std::string_view text) {
 void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::string_view>& lines, bool more) {
     using Kind = BanHandle::LoadOutcome::Kind;
     Check(outcome.kind == (more ? Kind::TooManyLines : Kind::Loaded), "a file loads, cut after MaxBanFileLines lines");
+    Check(outcome.ok() == outcome.reason.empty(), "a reason exactly when not loaded in full");
     Check(Declares::BanFileLineCount == static_cast<int>(lines.size()) + 1 &&
               Declares::BanFileLines[1] == "Beginning of file" &&
               std::equal(lines.begin(), lines.end(), Declares::BanFileLines.begin() + 2),
           "slot 1 is the start slot, then every line as split, the last one too");
     const int count = Declares::BanRecordCount;
+    Check(count >= 1 && count <= Declares::MaxBanFileLines + 1, "at most MaxBanFileLines records");
     Check(BanRecordTable[1] == BanRecord{}, "row 1 stays empty");
     const std::string eof = "EOF";
     Check(BanRecordTable[count + 1] == BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof}, "end marker row");
@@ -119,7 +121,10 @@ std::vector<BanHandle::SearchMatch> ExpectedMatches(Mode mode, const std::vector
         const BanRecord& row = BanRecordTable[r];
         if (texts[r] == wanted) {
             out.push_back({row.Name, row.Days, row.Ip, row.Date, row.By, row.AccessLevel, row.Id,
-                           row.StatusMark == "^" ? "Expired" : "Still valid"}); // entry lines hold no other mark
+                           row.StatusMark == "^"   ? "Expired"
+                           : row.StatusMark == "#" ? "Still valid"
+                           : mode == Mode::MID     ? "Unknown Error - 117"
+                                                   : "Unknown Error"});
         }
     }
     return out;
@@ -128,6 +133,12 @@ std::vector<BanHandle::SearchMatch> ExpectedMatches(Mode mode, const std::vector
 void CheckSearches(std::string_view input) {
     const int count = Declares::BanRecordCount;
     const std::string raw(input.substr(input.size() - std::min<std::size_t>(input.size(), 24)));
+    const std::string lowered = BanHandle::LowerCase(raw);
+    Check(lowered.size() == raw.size() && BanHandle::LowerCase(lowered) == lowered, "lower-casing is idempotent");
+    for (std::size_t k = 0; k < raw.size(); ++k) {
+        const unsigned char c = static_cast<unsigned char>(raw[k]);
+        Check(c >= 0x80 || lowered[k] == (c >= 'A' && c <= 'Z' ? c + 32 : c), "A-Z become a-z, other ASCII stays");
+    }
     // A query that hits: the fields of a record picked by the input.
     const BanRecord& pick = BanRecordTable[count > 1 ? 2 + static_cast<int>(input.size() % (count - 1)) : 1];
     const std::pair<Mode, std::string> hits[] = {
@@ -148,6 +159,34 @@ void CheckSearches(std::string_view input) {
             Check(query != &hitQuery || count == 1 || mode == Mode::BanID || !found.empty(), "a record finds itself");
         }
     }
+    Declares::SearchMode = Mode::None;
+    Check(BanHandle::SearchBanTable(raw).empty(), "no mode, no matches");
+}
+
+// The machine-id report by groups: only the first record of a machine id reports, pairing it with every
+// later record of that id under another trimmed name. rows[k] is table row k + 1, as loaded.
+std::vector<std::string> ExpectedMidReport(const std::vector<BanRecord>& rows) {
+    std::unordered_map<std::string_view, std::vector<std::size_t>> groups;
+    for (std::size_t k = 1; k + 1 < rows.size(); ++k) {
+        groups[rows[k].Mid].push_back(k);
+    }
+    auto details = [](const BanRecord& r) {
+        return r.Name + "/MID : " + r.Mid + "/BanIP : " + r.Ip + "/Date : " + r.Date + "   ( Ban # : " + r.Id +
+               ", Days : " + r.Days + ", By : " + r.By + " )";
+    };
+    std::vector<std::string> out;
+    for (std::size_t f = 1; f + 1 < rows.size(); ++f) {
+        const auto& group = groups[rows[f].Mid];
+        for (std::size_t k = 0; group.front() == f && rows[f].Mid != "REMOVED" && k < group.size(); ++k) {
+            const BanRecord &x = rows[group[k]], &head = rows[f];
+            if (Trim(x.Name) != Trim(head.Name)) {
+                out.insert(out.end(), {" ", "Repeated offender found : " + x.Name + " MATCH As : " + head.Name,
+                                       "Match 1 details : " + details(x), "Match 2 details : " + details(head), " "});
+            }
+        }
+        out.emplace_back("...........");
+    }
+    return out;
 }
 
 // The name report: a line for every record of a name after its first, names in order of their first record.
@@ -183,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CheckSearches(input);
     Check(BanHandle::FindRepeatedOffendersByName() == ExpectedNameReport(rows), "name report");
+    Check(BanHandle::FindRepeatedOffendersByMid() == ExpectedMidReport(rows), "machine-id report");
 
     const auto viewer = BanHandle::ReadBanFileForViewer();
     Check(viewer.size() == lines.size() + 2 && viewer[0] == "Beginning of file" && viewer[1].empty() &&
