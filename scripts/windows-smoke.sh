@@ -27,17 +27,20 @@ work=$(mktemp -d)
 pid=""
 finish() {
     if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
+        # Its own process group: a Wine process being ended can signal its whole group, and this script is not
+        # to be part of it.
+        kill -- "-$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true # its status is that of the kill, not this script's
     fi
     # Until the window has gone: the next start must not see this one.
     for _ in $(seq 1 100); do shown || break; sleep 0.1; done
     rm -rf "$work"
+    return 0
 }
 trap finish EXIT
 cp "$exe" "$work/"
 start=$(date +%s%N)
-(cd "$work" && exec wine "./$(basename "$exe")") >"$work/wine.log" 2>&1 &
+(cd "$work" && exec setsid wine "./$(basename "$exe")") >"$work/wine.log" 2>&1 &
 pid=$!
 for _ in $(seq 1 600); do
     if shown; then
