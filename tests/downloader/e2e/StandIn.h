@@ -14,11 +14,12 @@
 
 class StandIn {
 public:
-    // Starts the program for a window titled as the spec's text up to the first " --", with the options that follow
+    // Starts the program for a window titled as the command line's text up to the first " --", with the options that
+    // follow
     // ("Continuum 1.0 --iconic"), adding --transcript, --logs, --ready and --stamps, and waits until the window can be
     // found and activated (or, with --steal-focus, it holds the focus).
-    explicit StandIn(const QString& spec) {
-        QStringList parts = spec.split(" --");
+    explicit StandIn(const QString& commandLine) {
+        QStringList parts = commandLine.split(" --");
         QStringList options{"--title", parts.takeFirst()};
         for (const QString& option : parts) {
             options += ("--" + option).split(' ');

@@ -192,8 +192,8 @@ private slots:
         });
         QVERIFY(keyboard::setLayout(qPrintable(state[0])));
         std::vector<std::unique_ptr<StandIn>> running;
-        for (const QString& spec : windows) {
-            running.push_back(std::make_unique<StandIn>(spec));
+        for (const QString& window : windows) {
+            running.push_back(std::make_unique<StandIn>(window));
         }
         keyboard::setCapsLock(state.contains("caps"));
         PlatformDriver driver;
