@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +131,21 @@ void BM_LoadFullFile(benchmark::State& state) {
     state.counters["records"] = Declares::BanRecordCount - 1;
 }
 BENCHMARK(BM_LoadFullFile)->Unit(benchmark::kMillisecond);
+
+// The same file with every line ended by a CR alone, as old Mac programs write it.
+void BM_LoadFullFileCrOnly(benchmark::State& state) {
+    static const TempFile file("full_cr_", [] {
+        std::string text = FullFileText();
+        text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+        return text;
+    }());
+    for (auto _ : state) {
+        LoadOrFail(state, file.path());
+        benchmark::DoNotOptimize(Declares::BanRecordCount);
+    }
+    state.counters["records"] = Declares::BanRecordCount - 1;
+}
+BENCHMARK(BM_LoadFullFileCrOnly)->Unit(benchmark::kMillisecond);
 
 void BM_LoadOverCapacitySample(benchmark::State& state) {
     for (auto _ : state) {

@@ -31,13 +31,30 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The next CR or LF in [p, end), or end.
-const char* FindTerminator(const char* p, const char* end) {
-    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    const char* limit = lf ? lf : end;
-    const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(limit - p)));
-    return cr ? cr : limit;
-}
+// Finds the line ends in one chunk. The next LF is remembered between calls: in a file whose lines end in a
+// CR alone, looking for it again from every line start would scan the rest of the chunk once per line.
+class TerminatorScan {
+public:
+    TerminatorScan(const char* begin, const char* end) : end_(end), lf_(FindLf(begin)) {}
+
+    // The next CR or LF in [p, end), or end.
+    const char* next(const char* p) {
+        if (lf_ < p) {
+            lf_ = FindLf(p);
+        }
+        const auto* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(lf_ - p)));
+        return cr ? cr : lf_;
+    }
+
+private:
+    const char* FindLf(const char* p) const {
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end_ - p)));
+        return lf ? lf : end_;
+    }
+
+    const char* end_;
+    const char* lf_;
+};
 
 #ifdef _WIN32
 const char* NotRegular(const std::filesystem::file_status& st) {
@@ -140,6 +157,7 @@ ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_
         }
         const char* p = buffer.data();
         const char* end = p + n;
+        TerminatorScan terminators(p, end);
         if (pendingCr) {
             pendingCr = false;
             if (*p == '\n') {
@@ -155,7 +173,7 @@ ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_
                 line = &lineAt(result.lines);
                 line->clear();
             }
-            const char* t = FindTerminator(p, end);
+            const char* t = terminators.next(p);
             const std::size_t room = Declares::MaxStoredLineLength - line->size();
             line->append(p, std::min(room, static_cast<std::size_t>(t - p)));
             if (t == end) {
