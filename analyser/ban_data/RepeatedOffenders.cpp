@@ -30,6 +30,30 @@ std::string_view Trimmed(std::string_view text) {
                                            : text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+// Rows sharing a field's text, chained in row order: next[r] is the following row with r's text, 0 after the
+// last; first[r] says that r is the first row with its text. Row 1 holds no record and is left out.
+struct Chains {
+    std::vector<int> next;
+    std::vector<bool> first;
+};
+
+Chains ChainRowsBy(const std::string BanRecord::*field, int last) {
+    const auto& table = Declares::BanRecordTable;
+    const auto count = static_cast<std::size_t>(last) + 1;
+    Chains chains{std::vector<int>(count, 0), std::vector<bool>(count, false)};
+    std::unordered_map<std::string_view, int> lastRowOf;
+    lastRowOf.reserve(count);
+    for (int r = 2; r <= last; ++r) {
+        const auto [it, isNew] = lastRowOf.try_emplace(table[r].*field, r);
+        chains.first[r] = isNew;
+        if (!isNew) {
+            chains.next[it->second] = r;
+            it->second = r;
+        }
+    }
+    return chains;
+}
+
 } // namespace
 
 // Row by row, a row whose machine id is not yet marked pairs with every later row of that machine id under
@@ -43,23 +67,11 @@ std::vector<std::string> FindRepeatedOffendersByMid() {
         return lines;
     }
 
-    // next[r]: the following row of r's machine id, 0 after the last; first[r]: r opens its machine id.
     // "REMOVED" in the file is already marked, so its rows find nothing.
     const auto count = static_cast<std::size_t>(last) + 1;
-    std::vector<int> next(count, 0);
-    std::vector<bool> first(count, false);
-    {
-        std::unordered_map<std::string_view, int> lastRowOf;
-        lastRowOf.reserve(count);
-        for (int r = 2; r <= last; ++r) {
-            const auto [it, isNew] = lastRowOf.try_emplace(table[r].Mid, r);
-            if (isNew) {
-                first[r] = table[r].Mid != Removed;
-            } else {
-                next[it->second] = r;
-                it->second = r;
-            }
-        }
+    auto [next, first] = ChainRowsBy(&BanRecord::Mid, last);
+    for (int r = 2; r <= last; ++r) {
+        first[r] = first[r] && table[r].Mid != Removed;
     }
 
     // Which records are reported, first, so that the lines are allocated once.
@@ -109,22 +121,7 @@ std::vector<std::string> FindRepeatedOffendersByName() {
         return lines;
     }
 
-    // Row 1 holds no record, so it is neither compared nor reported. next[r]: the following row of r's name.
-    const auto count = static_cast<std::size_t>(last) + 1;
-    std::vector<int> next(count, 0);
-    std::vector<bool> first(count, false);
-    {
-        std::unordered_map<std::string_view, int> lastRowOf;
-        lastRowOf.reserve(count);
-        for (int r = 2; r <= last; ++r) {
-            const auto [it, isNew] = lastRowOf.try_emplace(table[r].Name, r);
-            first[r] = isNew;
-            if (!isNew) {
-                next[it->second] = r;
-                it->second = r;
-            }
-        }
-    }
+    const auto [next, first] = ChainRowsBy(&BanRecord::Name, last);
     for (int a = 2; a <= last; ++a) {
         if (first[a] && next[a] != 0) {
             const std::string line = table[a].Name + " was found banned again.";
