@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,18 +48,21 @@ std::vector<std::string_view> SplitLines(std::string_view text, bool& more) {
     std::vector<std::string_view> lines;
     std::size_t pos = 0;
     while (pos < text.size() && !(more = lines.size() == Declares::MaxBanFileLines)) {
-        const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
         lines.push_back(text.substr(pos, std::min(end - pos, Declares::MaxStoredLineLength)));
         pos = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
     }
     return lines;
 }
 
-std::string Trim(const std::string& text, bool trailing = true) {
+std::string_view Trim(std::string_view text, bool trailing = true) {
     const auto first = text.find_first_not_of(' ');
-    return first == std::string::npos
-               ? std::string()
-               : text.substr(first, trailing ? text.find_last_not_of(' ') - first + 1 : std::string::npos);
+    return first == std::string_view::npos
+               ? std::string_view()
+               : text.substr(first, trailing ? text.find_last_not_of(' ') - first + 1 : std::string_view::npos);
 }
 
 bool AllDigits(std::string_view text) {
@@ -104,30 +109,43 @@ void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::str
 }
 
 // Each mode's rule stated plainly: the text a row is compared by; the query is lower-cased but for IP and MID.
-std::string RowText(const BanRecord& row, Mode mode) {
-    return mode == Mode::IP          ? Trim(row.Ip, false)
-           : mode == Mode::MID       ? Trim(row.Mid)
-           : mode == Mode::Nick      ? BanHandle::LowerCase(row.Name)
-           : mode == Mode::Moderator ? Trim(BanHandle::LowerCase(row.By))
-                                     : row.Id;
+// Written into text, whose storage serves every row of every input.
+void RowText(const BanRecord& row, Mode mode, std::string& text) {
+    text.assign(mode == Mode::IP          ? Trim(row.Ip, false)
+                : mode == Mode::MID       ? Trim(row.Mid)
+                : mode == Mode::Nick      ? std::string_view(row.Name)
+                : mode == Mode::Moderator ? Trim(row.By)
+                                          : std::string_view(row.Id));
+    if (mode == Mode::Nick || mode == Mode::Moderator) {
+        text = BanHandle::LowerCase(std::move(text));
+    }
 }
 
-// The records whose text under the mode is the query's, in table order, as the search window lists them.
-std::vector<BanHandle::SearchMatch> ExpectedMatches(Mode mode, const std::vector<std::string>& texts,
-                                                    const std::string& query) {
+// found lists, in table order, the records whose text under the mode is the query's, as the search window lists
+// them. Compared record by record, without building the expected list: the searches are most of each run.
+bool SameMatches(const std::vector<BanHandle::SearchMatch>& found, Mode mode, const std::vector<std::string>& texts,
+                 const std::string& query) {
     const std::string wanted = mode == Mode::IP || mode == Mode::MID ? query : BanHandle::LowerCase(query);
-    std::vector<BanHandle::SearchMatch> out;
+    std::size_t k = 0;
     for (int r = 2; r <= Declares::BanRecordCount; ++r) {
         const BanRecord& row = BanRecordTable[r];
-        if (texts[r] == wanted) {
-            out.push_back({row.Name, row.Days, row.Ip, row.Date, row.By, row.AccessLevel, row.Id,
-                           row.StatusMark == "^"   ? "Expired"
-                           : row.StatusMark == "#" ? "Still valid"
-                           : mode == Mode::MID     ? "Unknown Error - 117"
-                                                   : "Unknown Error"});
+        if (texts[r] != wanted) {
+            continue;
+        }
+        const std::string_view status = row.StatusMark == "^"   ? "Expired"
+                                        : row.StatusMark == "#" ? "Still valid"
+                                        : mode == Mode::MID     ? "Unknown Error - 117"
+                                                                : "Unknown Error";
+        if (k == found.size()) {
+            return false;
+        }
+        const BanHandle::SearchMatch& m = found[k++];
+        if (m.Name != row.Name || m.Days != row.Days || m.Ip != row.Ip || m.Date != row.Date || m.By != row.By ||
+            m.AccessLevel != row.AccessLevel || m.Id != row.Id || m.Status != status) {
+            return false;
         }
     }
-    return out;
+    return k == found.size();
 }
 
 void CheckSearches(std::string_view input) {
@@ -142,19 +160,23 @@ void CheckSearches(std::string_view input) {
     // A query that hits: the fields of a record picked by the input.
     const BanRecord& pick = BanRecordTable[count > 1 ? 2 + static_cast<int>(input.size() % (count - 1)) : 1];
     const std::pair<Mode, std::string> hits[] = {
-        {Mode::BanID, pick.Id},           {Mode::IP, Trim(pick.Ip, false)}, {Mode::MID, Trim(pick.Mid)},
-        {Mode::Moderator, Trim(pick.By)}, {Mode::Nick, pick.Name},
+        {Mode::BanID, pick.Id},
+        {Mode::IP, std::string(Trim(pick.Ip, false))},
+        {Mode::MID, std::string(Trim(pick.Mid))},
+        {Mode::Moderator, std::string(Trim(pick.By))},
+        {Mode::Nick, pick.Name},
     };
-    std::vector<std::string> texts(static_cast<std::size_t>(count) + 1);
+    static std::vector<std::string> texts;
+    texts.resize(static_cast<std::size_t>(count) + 1);
     const std::string none;
     for (const auto& [mode, hitQuery] : hits) {
         for (int r = 2; r <= count; ++r) {
-            texts[r] = RowText(BanRecordTable[r], mode);
+            RowText(BanRecordTable[r], mode, texts[r]);
         }
         Declares::SearchMode = mode;
         for (const std::string* query : {&hitQuery, &raw, &none}) {
             const auto found = BanHandle::SearchBanTable(*query);
-            Check(found == ExpectedMatches(mode, texts, *query), "search results");
+            Check(SameMatches(found, mode, texts, *query), "search results");
             // A ban number that is a capital letter is not found.
             Check(query != &hitQuery || count == 1 || mode == Mode::BanID || !found.empty(), "a record finds itself");
         }
@@ -163,45 +185,102 @@ void CheckSearches(std::string_view input) {
     Check(BanHandle::SearchBanTable(raw).empty(), "no mode, no matches");
 }
 
-// The machine-id report by groups: only the first record of a machine id reports, pairing it with every
-// later record of that id under another trimmed name. rows[k] is table row k + 1, as loaded.
-std::vector<std::string> ExpectedMidReport(const std::vector<BanRecord>& rows) {
-    std::unordered_map<std::string_view, std::vector<std::size_t>> groups;
+// The rows (rows[k] is table row k + 1, as loaded) grouped by one field: order holds the row numbers group by
+// group, each group in row order; a group's first row knows its run [begin, end) of order, every other row an
+// empty one. Sorted by a hash of the field, as comparing numbers costs far less than comparing texts under the
+// sanitizers; a run of one hash is then split by text, in case two texts share it.
+struct Groups {
+    std::vector<std::size_t> order;
+    std::vector<std::pair<std::size_t, std::size_t>> runOf;
+};
+
+Groups GroupBy(const std::vector<BanRecord>& rows, const std::string BanRecord::*field) {
+    std::vector<std::pair<std::size_t, std::size_t>> keyed; // (hash, row)
     for (std::size_t k = 1; k + 1 < rows.size(); ++k) {
-        groups[rows[k].Mid].push_back(k);
+        keyed.emplace_back(std::hash<std::string>{}(rows[k].*field), k);
     }
-    auto details = [](const BanRecord& r) {
-        return r.Name + "/MID : " + r.Mid + "/BanIP : " + r.Ip + "/Date : " + r.Date + "   ( Ban # : " + r.Id +
-               ", Days : " + r.Days + ", By : " + r.By + " )";
+    std::sort(keyed.begin(), keyed.end());
+    Groups g;
+    for (const auto& key : keyed) {
+        g.order.push_back(key.second);
+    }
+    g.runOf.assign(rows.size(), {0, 0});
+    for (std::size_t i = 0, j = 0; i < keyed.size(); i = j) {
+        while (j < keyed.size() && keyed[j].first == keyed[i].first) {
+            ++j;
+        }
+        for (std::size_t b = i; b < j;) {
+            const std::string& text = rows[g.order[b]].*field;
+            const auto rest = std::stable_partition(g.order.begin() + static_cast<std::ptrdiff_t>(b) + 1,
+                                                    g.order.begin() + static_cast<std::ptrdiff_t>(j),
+                                                    [&](std::size_t k) { return rows[k].*field == text; });
+            const auto e = static_cast<std::size_t>(rest - g.order.begin());
+            g.runOf[g.order[b]] = {b, e};
+            b = e;
+        }
+    }
+    return g;
+}
+
+// Walks a report's lines against the expected ones, given one at a time; a line is built in one buffer.
+class ReportReader {
+public:
+    explicit ReportReader(const std::vector<std::string>& lines) : lines_(lines) {}
+
+    void Expect(std::initializer_list<std::string_view> parts) {
+        line_.clear();
+        for (std::string_view part : parts) {
+            line_.append(part);
+        }
+        ok_ = ok_ && at_ < lines_.size() && lines_[at_] == line_;
+        ++at_;
+    }
+    bool AllAsExpected() const { return ok_ && at_ == lines_.size(); }
+
+private:
+    const std::vector<std::string>& lines_;
+    std::size_t at_ = 0;
+    bool ok_ = true;
+    std::string line_;
+};
+
+// The machine-id report by groups: only the first record of a machine id reports, pairing it with every
+// later record of that id under another trimmed name.
+bool IsMidReport(const std::vector<std::string>& lines, const std::vector<BanRecord>& rows) {
+    const Groups groups = GroupBy(rows, &BanRecord::Mid);
+    ReportReader report(lines);
+    auto details = [&report](std::string_view which, const BanRecord& r) {
+        report.Expect({which, r.Name, "/MID : ", r.Mid, "/BanIP : ", r.Ip, "/Date : ", r.Date, "   ( Ban # : ", r.Id,
+                       ", Days : ", r.Days, ", By : ", r.By, " )"});
     };
-    std::vector<std::string> out;
     for (std::size_t f = 1; f + 1 < rows.size(); ++f) {
-        const auto& group = groups[rows[f].Mid];
-        for (std::size_t k = 0; group.front() == f && rows[f].Mid != "REMOVED" && k < group.size(); ++k) {
-            const BanRecord &x = rows[group[k]], &head = rows[f];
+        const BanRecord& head = rows[f];
+        const auto [begin, end] = groups.runOf[f];
+        for (std::size_t i = begin; head.Mid != "REMOVED" && i < end; ++i) {
+            const BanRecord& x = rows[groups.order[i]];
             if (Trim(x.Name) != Trim(head.Name)) {
-                out.insert(out.end(), {" ", "Repeated offender found : " + x.Name + " MATCH As : " + head.Name,
-                                       "Match 1 details : " + details(x), "Match 2 details : " + details(head), " "});
+                report.Expect({" "});
+                report.Expect({"Repeated offender found : ", x.Name, " MATCH As : ", head.Name});
+                details("Match 1 details : ", x);
+                details("Match 2 details : ", head);
+                report.Expect({" "});
             }
         }
-        out.emplace_back("...........");
+        report.Expect({"..........."});
     }
-    return out;
+    return report.AllAsExpected();
 }
 
 // The name report: a line for every record of a name after its first, names in order of their first record.
-std::vector<std::string> ExpectedNameReport(const std::vector<BanRecord>& rows) {
-    std::unordered_map<std::string_view, std::vector<std::string>> again;
-    std::vector<std::string> out;
+bool IsNameReport(const std::vector<std::string>& lines, const std::vector<BanRecord>& rows) {
+    const Groups groups = GroupBy(rows, &BanRecord::Name);
+    ReportReader report(lines);
     for (std::size_t k = 1; k + 1 < rows.size(); ++k) {
-        again[rows[k].Name].push_back(rows[k].Name + " was found banned again.");
+        for (std::size_t i = groups.runOf[k].first + 1; i < groups.runOf[k].second; ++i) {
+            report.Expect({rows[k].Name, " was found banned again."});
+        }
     }
-    for (std::size_t k = 1; k + 1 < rows.size(); ++k) {
-        auto& lines = again[rows[k].Name];
-        out.insert(out.end(), lines.begin() + std::min<std::size_t>(lines.size(), 1), lines.end());
-        lines.clear();
-    }
-    return out;
+    return report.AllAsExpected();
 }
 
 } // namespace
@@ -213,16 +292,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Declares::BanFilePath = WriteInput(input);
 
     CheckLoad(BanHandle::LoadBanFile(), lines, more);
-    const std::vector<BanRecord> rows(BanRecordTable.begin() + 1,
-                                      BanRecordTable.begin() + Declares::BanRecordCount + 2);
+    // Kept between inputs, so that its strings' storage is reused.
+    static std::vector<BanRecord> rows;
+    rows.assign(BanRecordTable.begin() + 1, BanRecordTable.begin() + Declares::BanRecordCount + 2);
     CheckLoad(BanHandle::LoadBanFile(), lines, more);
     Check(rows.size() == static_cast<std::size_t>(Declares::BanRecordCount) + 1 &&
               std::equal(rows.begin(), rows.end(), BanRecordTable.begin() + 1),
           "loading twice gives the same table");
 
     CheckSearches(input);
-    Check(BanHandle::FindRepeatedOffendersByName() == ExpectedNameReport(rows), "name report");
-    Check(BanHandle::FindRepeatedOffendersByMid() == ExpectedMidReport(rows), "machine-id report");
+    Check(IsNameReport(BanHandle::FindRepeatedOffendersByName(), rows), "name report");
+    Check(IsMidReport(BanHandle::FindRepeatedOffendersByMid(), rows), "machine-id report");
 
     const auto viewer = BanHandle::ReadBanFileForViewer();
     Check(viewer.size() == lines.size() + 2 && viewer[0] == "Beginning of file" && viewer[1].empty() &&
