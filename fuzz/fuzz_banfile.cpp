@@ -109,7 +109,6 @@ void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::str
 }
 
 // Each mode's rule stated plainly: the text a row is compared by; the query is lower-cased but for IP and MID.
-// Written into text, whose storage serves every row of every input.
 void RowText(const BanRecord& row, Mode mode, std::string& text) {
     text.assign(mode == Mode::IP          ? Trim(row.Ip, false)
                 : mode == Mode::MID       ? Trim(row.Mid)
@@ -166,8 +165,7 @@ void CheckSearches(std::string_view input) {
         {Mode::Moderator, std::string(Trim(pick.By))},
         {Mode::Nick, pick.Name},
     };
-    static std::vector<std::string> texts;
-    texts.resize(static_cast<std::size_t>(count) + 1);
+    std::vector<std::string> texts(static_cast<std::size_t>(count) + 1);
     const std::string none;
     for (const auto& [mode, hitQuery] : hits) {
         for (int r = 2; r <= count; ++r) {
@@ -292,9 +290,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Declares::BanFilePath = WriteInput(input);
 
     CheckLoad(BanHandle::LoadBanFile(), lines, more);
-    // Kept between inputs, so that its strings' storage is reused.
-    static std::vector<BanRecord> rows;
-    rows.assign(BanRecordTable.begin() + 1, BanRecordTable.begin() + Declares::BanRecordCount + 2);
+    const std::vector<BanRecord> rows(BanRecordTable.begin() + 1,
+                                      BanRecordTable.begin() + Declares::BanRecordCount + 2);
     CheckLoad(BanHandle::LoadBanFile(), lines, more);
     Check(rows.size() == static_cast<std::size_t>(Declares::BanRecordCount) + 1 &&
               std::equal(rows.begin(), rows.end(), BanRecordTable.begin() + 1),
