@@ -130,6 +130,8 @@ private slots:
         row("start during the run", true, "network start; zone start; network tick", -1,
             "activate Continuum|activate Continuum|activate Continuum|?listban -d -* #201 100|{ENTER}",
             "network on 4, zone off 1: Download progress : 28/238");
+        row("stop during the runs", true, "stop", -1, "activate Continuum|?log|{ENTER}",
+            "network off 0, zone off 0: Download has been stopped. File saved...");
         // An empty caption would match every window: nothing is typed and the status line stays.
         row("stop before any start", false, "stop", -1, "", "network off 0, zone off 0: Status : Waiting.....");
         row("stop, game gone", true, "stop", 0, failed, "network off 0, zone off 0: " + last);

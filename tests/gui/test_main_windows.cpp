@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -51,10 +52,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(mainForm));
     }
 
+    // No test here expects a message box.
     void cleanup() {
         QApplication::closeAllWindows();
         delete mainForm;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
     }
 
     // Each control opens its own window, modeless, all at once; opening again only brings it back, also after the
@@ -80,7 +83,6 @@ private slots:
             QCOMPARE(std::count_if(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); }), 10);
             only(QStringLiteral("ChooseFindRepForm"))->close(); // the reports it opened stay, and stay the only ones
         }
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
 
         // "&Exit" ends the program at once: the real event loop, so the quit request can end it; a guard otherwise.
         QTimer::singleShot(0, mainForm, [this] { activate(mainForm, QStringLiteral("ExitMe")); });
@@ -110,36 +112,30 @@ private slots:
         activate(mainForm, QStringLiteral("Command2"));
         QCOMPARE(texts(only(QStringLiteral("ShowBans")), QStringLiteral("LoadBans")),
                  (QStringList{"Beginning of file", "", "second", "third"}));
-        QVERIFY(messages.isEmpty());
     }
 
-    // Escape closes any other window, also with nothing in it focused; closing the main window closes the rest.
-    void escapeAndClosingTheMainWindow() {
-        activate(mainForm, "AboutMe");
+    // F1 and F2 open Help and About wherever the focus is; Escape closes any other window, also with nothing in it
+    // focused; closing the main window closes the rest.
+    void keysAndClosingTheMainWindow() {
+        for (const auto& [focus, key, window] :
+             {std::tuple{"Command1", Qt::Key_F1, "HelpMeForm"}, {"", Qt::Key_F2, "AboutMeForm"}}) {
+            showActive(mainForm);
+            QWidget* target = *focus ? mainForm->findChild<QWidget*>(focus) : mainForm;
+            target->setFocus();
+            QTest::keyClick(target, key);
+            QTRY_VERIFY2(only(window), window);
+        }
         QPointer<QWidget> about = only("AboutMeForm");
         showActive(about);
         QTest::keyClick(about, Qt::Key_Escape);
         QTRY_VERIFY(about.isNull());
         for (const char* control : {"Command2", "Cmd_SelectBanFile", "Cmd_OpenDatabse"})
             activate(mainForm, control);
-        const QPointer<QWidget> others[] = {only("ShowBans"), only("BanPathForm"), only("DatabaseForm")};
+        const QPointer<QWidget> others[] = {only("ShowBans"), only("BanPathForm"), only("DatabaseForm"),
+                                            only("HelpMeForm")};
         mainForm->close();
         for (const QPointer<QWidget>& window : others)
             QTRY_VERIFY(window.isNull());
-        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('|')));
-    }
-
-    void functionKeysWorkAnywhere() {
-        const std::pair<const char*, Qt::Key> cases[] = {{"Command1", Qt::Key_F1}, {"", Qt::Key_F2}};
-        for (const auto& [focus, key] : cases) {
-            mainForm->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(mainForm));
-            QWidget* target = *focus ? mainForm->findChild<QWidget*>(focus) : mainForm;
-            target->setFocus();
-            QTest::keyClick(target, key);
-            const char* window = key == Qt::Key_F1 ? "HelpMeForm" : "AboutMeForm";
-            QTRY_VERIFY2(only(window), window);
-        }
     }
 };
 

@@ -47,7 +47,6 @@ class TestSearchWindow : public QObject {
         edit->setText(query);
         QTest::keyClick(edit, Qt::Key_Return);
     }
-    QListView* list(const QString& name) const { return form->findChild<QListView*>(name); }
     // Every list at the same scroll position and top row, with the same current and selected rows.
     void checkAligned(int scroll, int current, const QString& selected) {
         for (const QString& name : kLists) {

@@ -19,7 +19,6 @@ using PlatformDriver = X11WindowDriver;
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
 #include <QTimer>
 #include <QtTest>
 
@@ -258,25 +257,6 @@ private slots:
         const auto lines = game.transcript();
         QVERIFY(lines.size() < 33 && (how != ThiefFirst || lines.isEmpty()));
         QVERIFY2(lines == runCommands(how == GameCloses).mid(0, lines.size()), lines.join('|').constData());
-    }
-
-    void stopButtonEndsLogging() {
-        StandIn game("Continuum");
-        Harness h;
-        h.click("CMD_ZoneBanRetrive");
-        QTRY_VERIFY_WITH_TIMEOUT(game.transcript().size() >= 2, 10000);
-        h.click("CMD_STOP");
-        QVERIFY(h.timersStopped());
-        QCOMPARE(h.form.findChild<QLabel*>("StatusLabel")->text(),
-                 QStringLiteral("Download has been stopped. File saved..."));
-        QTRY_VERIFY_WITH_TIMEOUT(game.transcript().endsWith("?log"), 3000);
-        auto lines = game.transcript();
-        lines.removeLast();
-        QVERIFY2(lines == runCommands(false).mid(0, lines.size()), lines.join('|').constData());
-        QVERIFY(h.messages.empty());
-        QFile log(game.logPath("Zone Banlog.txt"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().endsWith("Log file closed\r\n"));
     }
 
 private:
