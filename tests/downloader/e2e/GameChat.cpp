@@ -88,7 +88,7 @@ void Chat::line(const std::string& text) {
         say("BanG: ban list, entries " + m[2].str() + " to " + std::to_string(last) + " of " +
             std::to_string(bans.size()));
         for (long k = first; k <= last && k <= static_cast<long>(bans.size()); ++k) {
-            say(fixture::entryLine(bans[static_cast<std::size_t>(k - 1)]));
+            say(bans[static_cast<std::size_t>(k - 1)]);
         }
     }
 }
