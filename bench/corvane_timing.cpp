@@ -4,15 +4,8 @@
 // Not a test: run it through scripts/corvane-timing.sh, natively or under Wine.
 #include "Form1.h"
 #include "Messages.h"
+#include "PlatformWindowDriver.h"
 #include "StandIn.h"
-
-#ifdef _WIN32
-#include "Win32WindowDriver.h"
-using PlatformDriver = Win32WindowDriver;
-#else
-#include "X11WindowDriver.h"
-using PlatformDriver = X11WindowDriver;
-#endif
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -48,7 +41,7 @@ public:
         return ok;
     }
 
-    PlatformDriver real;
+    PlatformWindowDriver real;
     std::vector<Clock::time_point> commandStarts;
     std::vector<Clock::duration> activateTimes;
     std::vector<Clock::duration> sendTimes;

@@ -7,15 +7,8 @@
 #include "Form1.h"
 #include "Keyboard.h"
 #include "Messages.h"
+#include "PlatformWindowDriver.h"
 #include "StandIn.h"
-
-#ifdef _WIN32
-#include "Win32WindowDriver.h"
-using PlatformDriver = Win32WindowDriver;
-#else
-#include "X11WindowDriver.h"
-using PlatformDriver = X11WindowDriver;
-#endif
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -64,7 +57,7 @@ public:
                !form.findChild<QTimer*>("ZoneKeysTimer")->isActive();
     }
 
-    PlatformDriver driver;
+    PlatformWindowDriver driver;
     Form1 form;
     QStringList messages;
 
@@ -188,7 +181,7 @@ private slots:
             running.push_back(std::make_unique<StandIn>(window));
         }
         keyboard::setCapsLock(state.contains("caps"));
-        PlatformDriver driver;
+        PlatformWindowDriver driver;
         QCOMPARE(driver.activateWindow(title.toStdString()), receiver >= 0 || !later.isEmpty());
         keyboard::holdShift(state.contains("shift"));
         if (!later.isEmpty()) {
