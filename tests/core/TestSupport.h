@@ -35,11 +35,7 @@ struct Entry {
     char level = '2';
     std::string moderator = "Moderator";
     int dateColumn = 0;
-    std::string date = "2004-05-12";
-    std::string days = "30";
-    std::string ip = "10.0.0.1";
-    std::string mid = "12345678";
-    std::string name = "Player";
+    std::string date = "2004-05-12", days = "30", ip = "10.0.0.1", mid = "12345678", name = "Player";
 
     std::string line() const;
 };

@@ -17,10 +17,6 @@ using namespace std::string_literals;
 
 namespace {
 
-std::vector<std::string> LoadedLines() {
-    return {BanFileLines.begin() + 2, BanFileLines.begin() + BanFileLineCount + 1};
-}
-
 TEST(Lines, TerminatorsAtAnyChunkEnd) {
     const std::size_t cut = Declares::MaxStoredLineLength;
     struct Case {
@@ -42,7 +38,8 @@ TEST(Lines, TerminatorsAtAnyChunkEnd) {
         for (const auto& c :
              {cases[0], cases[1], cases[2], cases[3], Case{head + "\r\nx", {head.substr(0, cut), "x"}}}) {
             EXPECT_TRUE(LoadBytes(c.bytes).ok());
-            EXPECT_EQ(LoadedLines(), c.lines) << "chunk " << chunk;
+            EXPECT_EQ(std::vector(BanFileLines.begin() + 2, BanFileLines.begin() + BanFileLineCount + 1), c.lines)
+                << "chunk " << chunk;
             std::vector<std::string> viewer = {"Beginning of file", ""};
             viewer.insert(viewer.end(), c.lines.begin(), c.lines.end());
             EXPECT_EQ(BanHandle::ReadBanFileForViewer(), viewer) << "chunk " << chunk;

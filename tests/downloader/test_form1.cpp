@@ -3,9 +3,8 @@
 #include "Form1.h"
 #include "Messages.h"
 
-#include <QAbstractButton>
-#include <QLabel>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 #include <string_view>

@@ -4,10 +4,8 @@
 #include "Declares.h"
 #include "Messages.h"
 
-#include <QFile>
-#include <QListView>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -39,9 +37,6 @@ inline QStringList texts(const QListView* list) {
     for (int row = 0; list && row < list->model()->rowCount(); ++row)
         found.append(list->model()->index(row, list->modelColumn()).data().toString());
     return found;
-}
-inline QStringList texts(const QWidget* window, const QString& listName) {
-    return texts(window->findChild<QListView*>(listName));
 }
 
 // Shows the window and waits until it takes the keys: shortcuts act only in the active window.

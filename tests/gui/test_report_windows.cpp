@@ -6,8 +6,6 @@
 #include "RepeatedOffendersForm.h"
 #include "ShowBans.h"
 
-#include <QtWidgets>
-
 #include <functional>
 #include <memory>
 
@@ -88,7 +86,7 @@ private slots:
             messages.clear();
             const std::unique_ptr<QWidget> window(make());
             searchModerator(window.get());
-            shown.append(int(texts(window.get(), list).size()));
+            shown.append(int(texts(window->findChild<QListView*>(list)).size()));
             QCOMPARE(messages.size(), mentions.isEmpty() ? 0 : 1);
             for (const QString& part : mentions)
                 QVERIFY2(messages.first().startsWith("Mirewatch: ") && messages.first().contains(part),

@@ -3,8 +3,6 @@
 #include "DatabaseForm.h"
 #include "GuiTest.h"
 
-#include <QtWidgets>
-
 #include <memory>
 
 namespace {
@@ -62,7 +60,7 @@ class TestSearchWindow : public QObject {
                      name + QString(": %1 %1 %2 %3").arg(scroll).arg(current).arg(selected));
         }
     }
-    QStringList shown(const QString& list) const { return texts(form.get(), list); }
+    QStringList shown(const QString& list) const { return texts(form->findChild<QListView*>(list)); }
     // Each row across the lists, left to right, its fields joined by "|".
     QStringList rows() const {
         QStringList joined;

@@ -1,14 +1,7 @@
 // Runs the stand-in game (or a recorder window) as a child process and reads what it received.
 #pragma once
 
-#include <QByteArray>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QProcess>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QtCore>
 
 #include <stdexcept>
 

@@ -3,7 +3,6 @@
 // child titled as the game, as Wine's virtual desktop does.
 #include "GameChat.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -67,8 +66,6 @@ int main(int argc, char** argv) {
     hints.input = True;
     hints.initial_state = opt.iconic ? IconicState : NormalState;
     XSetWMHints(dpy, top, &hints);
-    Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(dpy, top, &deleteWindow, 1);
     if (opt.wineDesktop) {
         const Window child = createWindow(dpy, top, 10);
         XSelectInput(dpy, child, KeyPressMask);
@@ -81,8 +78,8 @@ int main(int argc, char** argv) {
     const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
     standin::Chat chat(opt);
     bool managed = false;
-    bool running = true;
-    while (running) {
+    // Runs until it is ended: the tests terminate it.
+    for (;;) {
         XEvent ev;
         XNextEvent(dpy, &ev);
         // Taken on by the window manager (WM_STATE set) or, unmanaged, mapped: it can now be found.
@@ -103,8 +100,6 @@ int main(int argc, char** argv) {
             takeFocus(dpy, top, false);
         } else if (ev.type == MappingNotify) {
             XRefreshKeyboardMapping(&ev.xmapping);
-        } else if (ev.type == ClientMessage) {
-            running = static_cast<Atom>(ev.xclient.data.l[0]) != deleteWindow;
         } else if (ev.type == KeyPress) {
             char buf[32] = {};
             KeySym sym = NoSymbol;
@@ -121,6 +116,4 @@ int main(int argc, char** argv) {
             }
         }
     }
-    XCloseDisplay(dpy);
-    return 0;
 }
