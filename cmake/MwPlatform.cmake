@@ -1,6 +1,7 @@
 # Per-platform pieces of the build shared by the programs and the tests.
 
-# A program as a user starts it: on Windows a GUI program (no console) carrying its icon and version.
+# A program as a user starts it: on Windows a GUI program (no console) carrying its icon and version; elsewhere
+# installed with its menu entry and icon (<name>.desktop and <Name>.png beside the CMakeLists.txt adding it).
 function(mw_program target description icon)
     if(WIN32)
         set(MW_RC_NAME ${target})
@@ -9,6 +10,12 @@ function(mw_program target description icon)
         configure_file(${PROJECT_SOURCE_DIR}/cmake/WindowsProgram.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
         target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
         set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+    else()
+        include(GNUInstallDirs)
+        string(TOLOWER ${target} name)
+        install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        install(FILES ${name}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        install(FILES ${target}.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps RENAME ${name}.png)
     endif()
 endfunction()
 
