@@ -34,6 +34,18 @@ cmake --build build -j"$jobs"
 step "Tests"
 run_suite build
 
+step "Installation into a temporary prefix"
+prefix=$(mktemp -d)
+cmake --install build --prefix "$prefix" > /dev/null
+for program in Mirewatch Corvane; do
+    name=${program,,}
+    for file in "bin/$program" "share/applications/$name.desktop" "share/icons/hicolor/256x256/apps/$name.png"; do
+        [ -s "$prefix/$file" ] || { echo "not installed: $file" >&2; exit 1; }
+    done
+    "$prefix/bin/$program" --version
+done
+rm -rf "$prefix"
+
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer (clang)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_WERROR=ON \
     -DMW_SANITIZE=ON -DMW_FUZZ=ON -DMW_BENCH=OFF
