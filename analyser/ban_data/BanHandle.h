@@ -19,6 +19,8 @@ struct LoadOutcome {
     };
     Kind kind = Kind::Loaded;
     std::string reason; // readable, empty when Loaded
+    // How many downloads of the ban list the file holds (a game log may hold several, one after another).
+    int downloads = 0;
 
     bool ok() const { return kind == Kind::Loaded; }
 };
