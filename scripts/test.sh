@@ -80,7 +80,9 @@ unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 export WINEPREFIX="$root/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 scripts/with-x11.sh bash -c '
     set -e
-    wineboot -i >/dev/null 2>&1
+    . scripts/progress.sh
+    echo "Wine: starting the test prefix (its first start takes a minute or two)"
+    run_logged "Wine: starting" build-win/wineboot.log wineboot -i
     # Wine delivers focus and keys with timing of its own; an end-to-end case gets a second and third try there.
     (cd build-win && ctest --output-on-failure -j1 --repeat until-pass:3)
     scripts/windows-smoke.sh dist/windows/Mirewatch/Mirewatch.exe Mirewatch

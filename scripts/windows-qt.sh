@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a static Qt for Windows once per machine, from Debian's source of the Qt the Linux build uses, with
-# Debian's mingw-w64 cross compilers. Prints the install prefix on its last line.
+# Debian's mingw-w64 cross compilers. Prints the install prefix on its last line (standard output); what it is
+# doing, at least once a minute, goes to standard error.
 #   scripts/windows-qt.sh            build if not cached yet
 # The cache lives outside the repository, keyed by Qt version and configure options:
 #   ${MW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirewatch}/qt-<version>-<hash>
@@ -9,6 +10,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=${JOBS:-2}
 cache=${MW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mirewatch}
+. scripts/progress.sh
+say() { echo "$*" >&2; }
 
 version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
 upstream=${version%%+*}
@@ -53,21 +56,30 @@ if [ ! -f "$src/.extracted" ]; then
     apt_opts=(-o Dir::Etc::SourceList="$apt_dir/sources.list" -o Dir::Etc::SourceParts="$apt_dir/parts"
         -o Dir::State::Lists="$apt_dir/lists" -o Dir::Cache="$apt_dir/cache" -o Debug::NoLocking=1
         -o APT::Sandbox::User="$(id -un)")
-    apt-get "${apt_opts[@]}" -q update
-    (cd "$work/dl" && apt-get "${apt_opts[@]}" -q source --download-only "qt6-base=$version")
-    dpkg-source -x "$work/dl/"qt6-base_*.dsc "$src" >/dev/null
+    say "Qt for Windows: downloading Debian's source of Qt $upstream (about 50 MB)"
+    download() {
+        apt-get "${apt_opts[@]}" -q update &&
+            (cd "$work/dl" && apt-get "${apt_opts[@]}" -q source --download-only "qt6-base=$version")
+    }
+    run_logged "Qt for Windows: download" "$work/download.log" download
+    say "Qt for Windows: unpacking and patching the source"
+    run_logged "Qt for Windows: unpacking" "$work/unpack.log" dpkg-source -x "$work/dl/"qt6-base_*.dsc "$src"
+    # dpkg-source warns that it cannot check the .dsc's signature (apt has checked every file against the
+    # archive's signed index) and about the odd layout of one of Debian's own patches; neither matters here.
+    say "Qt for Windows: source ready (dpkg-source's warnings in $work/unpack.log are expected)"
     touch "$src/.extracted"
 fi
 
 build="$work/build-$key"
 host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
-echo "windows-qt: configuring Qt $upstream into $prefix"
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" \
-    "${options[@]}" >"$work/configure-$key.log" 2>&1 || { tail -n 60 "$work/configure-$key.log"; exit 1; }
-echo "windows-qt: building (about 1,000 steps; once per machine)"
-cmake --build "$build" -j"$jobs" >"$work/build-$key.log" 2>&1 || { tail -n 60 "$work/build-$key.log"; exit 1; }
-cmake --install "$build" >/dev/null
+say "Qt for Windows: configuring Qt $upstream into $prefix"
+run_logged "Qt for Windows: configuring" "$work/configure-$key.log" \
+    cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" "${options[@]}"
+say "Qt for Windows: building, once per machine (the README gives the time); a line every minute"
+run_logged "Qt for Windows" "$work/build-$key.log" cmake --build "$build" -j"$jobs"
+run_logged "Qt for Windows: installing" "$work/install-$key.log" cmake --install "$build"
 touch "$prefix/.complete"
 rm -rf "$build"
+say "Qt for Windows: ready in $prefix"
 echo "$prefix"
