@@ -1,6 +1,6 @@
 // Fuzzes the Config.ini reader and writer on content in memory. The input gives the names and values to use
 // (often the program's own ones) and then the file content; after each write the invariants of the format must
-// hold: the value reads back, every other line is kept, nothing else reads differently, writing is idempotent,
+// hold: the value reads back whole, every other line is kept, nothing else reads differently, writing is idempotent,
 // and UTF-16 content behaves as the same content in bytes.
 #include "API.h"
 #include "ProfileFile.h"
@@ -73,9 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!written) {
         return 0;
     }
-    // The value reads back as a lone "key=value" line would (trimmed, quotes taken off).
-    const auto expected = API::ReadProfileValue("[s]\n" + key + "=" + value, "s", key);
-    Check(API::ReadProfileValue(*written, section, key) == expected);
+    // The value reads back as written, up to its first NUL.
+    Check(API::ReadProfileValue(*written, section, key) == value.substr(0, value.find('\0')));
     const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
     if (!utf16) {
         CheckOtherLinesKept(content, *written);

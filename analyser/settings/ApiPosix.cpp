@@ -82,9 +82,16 @@ std::string ConfigFilePath() {
     return path;
 }
 
-std::string ReadConfigValue(const std::string& section, const std::string& key) {
+PathOutcome HeldPath(const std::u16string& path) {
+    return {Utf8Path(path), {}};
+}
+
+ReadOutcome ReadConfigValue(const std::string& section, const std::string& key) {
     const auto path = ConfigFilePath();
-    return path.empty() ? std::string() : ReadProfileFile(path, section, key);
+    if (path.empty()) {
+        return {{}, "Mirewatch cannot find a place for its settings file."};
+    }
+    return ReadProfileFile(path, section, key);
 }
 
 WriteOutcome WriteConfigValue(const std::string& section, const std::string& key, const std::string& value) {

@@ -1,5 +1,6 @@
 // The settings procedures on Windows: the kernel32 profile-string functions read and write Config.ini beside the
-// program. A write edits a copy of the file and then swaps it in, so a failure part way leaves the old file whole.
+// program, or in %APPDATA%\Mirewatch when the program's folder cannot be written. A write edits a copy of the file
+// and then swaps it in, so a failure part way leaves the old file whole.
 #include "API.h"
 #include "ProfileFile.h"
 
@@ -89,10 +90,9 @@ std::wstring ProgramDirectoryWide() {
     }
 }
 
-// The program's directory for the A functions; a directory whose name the code page cannot hold is tried by its
-// short (8.3) name, which is plain ASCII when the volume keeps short names.
-std::string ProgramDirectory() {
-    const auto wide = ProgramDirectoryWide();
+// An existing file's or directory's path for the A functions; one whose name the code page cannot hold is given by
+// its short (8.3) name, which is plain ASCII when the volume keeps short names. Empty when neither fits.
+std::string AnsiPath(const std::wstring& wide) {
     if (wide.empty()) {
         return {};
     }
@@ -111,10 +111,41 @@ std::string ProgramDirectory() {
         return {};
     }
     std::wstring result(shortName.data(), written);
-    while (!result.empty() && (result.back() == L'\\' || result.back() == L'/')) {
-        result.pop_back();
+    if (asked.size() != wide.size()) {
+        while (!result.empty() && (result.back() == L'\\' || result.back() == L'/')) {
+            result.pop_back();
+        }
     }
     return ToAnsi(result);
+}
+
+// Whether a file can be created in the directory: the read-only attribute of a folder means nothing there, only
+// its permissions count, so a file is tried.
+bool DirectoryWritable(const std::wstring& directory) {
+    const auto probe = directory + L"\\Config.ini.probe-" + std::to_wstring(GetCurrentProcessId());
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+std::wstring Environment(const wchar_t* name) {
+    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+    if (size == 0) {
+        return {};
+    }
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), size);
+    value.resize(length < size ? length : 0);
+    return value;
+}
+
+std::string ParentOf(const std::string& path) {
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator);
 }
 
 bool Exists(const std::string& path, DWORD& attributes, DWORD& error) {
@@ -139,20 +170,65 @@ DWORD FlushToDisk(const std::string& path) {
 
 } // namespace
 
-std::string ConfigFilePath() {
-    const auto directory = ProgramDirectory();
-    return directory.empty() ? std::string() : directory + "\\Config.ini";
+std::string ChooseConfigFilePath(const std::string& programDirectory, bool directoryWritable,
+                                 const std::string& appData) {
+    if (!programDirectory.empty() && (directoryWritable || appData.empty())) {
+        return programDirectory + "\\Config.ini";
+    }
+    return appData.empty() ? std::string() : appData + "\\Mirewatch\\Config.ini";
 }
 
-std::string ReadConfigValue(const std::string& section, const std::string& key) {
+std::string ConfigFilePath() {
+    // Chosen once, so that what is read, what is written and what the Help window names stay one file. The file
+    // is replaced through a temporary file beside it, so the folder must be writable, not just the file.
+    static const std::string path = [] {
+        const auto wide = ProgramDirectoryWide();
+        // A folder that cannot be named in the code page cannot take the file either.
+        auto directory = AnsiPath(wide);
+        const bool writable = !directory.empty() && DirectoryWritable(wide);
+        return ChooseConfigFilePath(directory, writable, AnsiPath(Environment(L"APPDATA")));
+    }();
+    return path;
+}
+
+PathOutcome HeldPath(const std::u16string& path) {
+    const std::wstring wide(path.begin(), path.end());
+    if (auto held = AnsiPath(wide); !held.empty()) {
+        return {held, {}};
+    }
+    return {{},
+            "its name holds characters that the system's code page cannot hold, and the file has no short (8.3) name "
+            "that could stand for it. Rename the file or its folder, or move it."};
+}
+
+ReadOutcome ReadConfigValue(const std::string& section, const std::string& key) {
     // Names that could never be written are not asked for, so both platforms read the same.
     if (!ProfileEntryProblem(section, key, {}).empty() || HasNul(section) || HasNul(key)) {
         return {};
     }
     const auto path = ConfigFilePath();
     if (path.empty()) {
-        return {};
+        return {{}, "Mirewatch cannot find a place for its settings file."};
     }
+    // The profile functions read a file they cannot open as a missing one: the reason is asked for here.
+    const auto cannotRead = "The settings file " + path + " cannot be read: ";
+    DWORD attributes = 0;
+    DWORD error = ERROR_SUCCESS;
+    if (!Exists(path, attributes, error)) {
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return {};
+        }
+        return {{}, cannotRead + SystemMessage(error)};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {{}, cannotRead + "it is a directory."};
+    }
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {{}, cannotRead + SystemMessage(GetLastError())};
+    }
+    CloseHandle(file);
     std::vector<char> buffer(256);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
@@ -160,7 +236,7 @@ std::string ReadConfigValue(const std::string& section, const std::string& key) 
             GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(), size, path.c_str());
         // A value that fills the buffer comes back cut to size - 1 characters: grow and ask again.
         if (length + 1 < size || size >= LargestRead) {
-            return std::string(buffer.data(), length);
+            return {std::string(buffer.data(), length), {}};
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -178,6 +254,10 @@ WriteOutcome WriteConfigValue(const std::string& section, const std::string& key
         return {false, "Cannot find the program's directory."};
     }
     const auto cannotWrite = "Cannot write " + path;
+    // The per-user folder is made on the first write.
+    if (const auto parent = ParentOf(path); !parent.empty()) {
+        CreateDirectoryA(parent.c_str(), nullptr);
+    }
 
     DWORD attributes = 0;
     DWORD error = ERROR_SUCCESS;
@@ -220,7 +300,8 @@ WriteOutcome WriteConfigValue(const std::string& section, const std::string& key
     }
 
     error = ERROR_SUCCESS;
-    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), temporary.c_str())) {
+    const auto line = ProfileLineValue(value); // quoted where the reader would trim or unquote it
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), line.c_str(), temporary.c_str())) {
         error = GetLastError();
     }
     if (error == ERROR_SUCCESS) {

@@ -229,11 +229,18 @@ void BanPathForm::storeBanFile(QListWidgetItem* item) {
     }
     // In the platform's own spelling (C:\logs\ban.txt on Windows), one separator also after a drive's root.
     const QString composed = QDir::toNativeSeparators(QDir(path_).filePath(item->text()));
-    const QByteArray bytes = QFile::encodeName(composed);
-    std::string path(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const QString title = QStringLiteral("Ban file path");
+    // On Windows a name outside the ANSI code page is held by its short name, or not at all.
+    API::PathOutcome held = API::HeldPath(composed.toStdU16String());
+    if (!held.reason.empty()) {
+        Messages::show(this, title,
+                       QStringLiteral("%1 cannot be used as the ban file: %2\n\nThe ban file stays as it was.")
+                           .arg(composed, QString::fromLocal8Bit(held.reason.c_str())));
+        return;
+    }
+    std::string path = std::move(held.path);
     const API::WriteOutcome outcome = API::WriteConfigValue(API::BanFileSection, API::BanFileKey, path);
     BanHandle::SetBanFilePath(std::move(path));
-    const QString title = QStringLiteral("Ban file path");
     if (outcome.stored) {
         Messages::show(this, title, QStringLiteral("File path to ban file set"));
         return;

@@ -161,15 +161,28 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of(NewLine) != std::string_view::npos;
 }
 
+// A value the reader would trim or unquote is written in double quotes, which the reader (and the Windows profile
+// functions) take off again, so it reads back whole.
+std::string Stored(std::string_view value) {
+    const bool blankEnd = !value.empty() && (Blanks.find(value.front()) != std::string_view::npos ||
+                                             Blanks.find(value.back()) != std::string_view::npos);
+    if (blankEnd || Unquote(value).size() != value.size()) {
+        return std::string("\"").append(value).append("\"");
+    }
+    return std::string(value);
+}
+
 } // namespace
 
 namespace {
 
-// A replacement of content [begin, end) by text.
+// A replacement of content [begin, end) by before, the value as stored, and after.
 struct Edit {
     std::size_t begin;
     std::size_t end;
-    std::string text;
+    std::string before;
+    std::string value;
+    std::string after;
 };
 
 Edit PlanWrite(std::string_view content, std::string_view section, std::string_view key, std::string_view value) {
@@ -177,20 +190,22 @@ Edit PlanWrite(std::string_view content, std::string_view section, std::string_v
     const auto found = Locate(content, lines, section, key);
     if (found.keyFound) {
         const auto& line = lines[found.keyLine];
-        return {line.begin, line.end, std::string(found.keySpelling).append("=").append(value)};
+        return {line.begin, line.end, std::string(found.keySpelling).append("="), Stored(value), {}};
     }
-    const auto entry = std::string(Trim(key)).append("=").append(value).append(NewLine);
+    const auto entry = std::string(Trim(key)).append("=");
     if (found.sectionFound) {
         const auto& last = lines[found.lastSectionLine];
         // A section that ends the file without a line break gets one first.
-        return {last.next, last.next, (last.next == last.end ? std::string(NewLine) : std::string()) + entry};
+        const auto text = (last.next == last.end ? std::string(NewLine) : std::string()) + entry;
+        return {last.next, last.next, text, Stored(value), std::string(NewLine)};
     }
     auto text = !lines.empty() && lines.back().next == lines.back().end ? std::string(NewLine) : std::string();
     text.append("[").append(Trim(section)).append("]").append(NewLine).append(entry);
-    return {content.size(), content.size(), text};
+    return {content.size(), content.size(), text, Stored(value), std::string(NewLine)};
 }
 
-// UTF-16 files (with a byte order mark) are read as one byte per code unit, in Windows-1252.
+// In UTF-16 files (with a byte order mark) names are matched one Windows-1252 byte per code unit; values are
+// converted to the bytes the program holds paths in.
 enum class Encoding { Bytes, Utf16Le, Utf16Be };
 
 Encoding EncodingOf(std::string_view content) {
@@ -212,14 +227,33 @@ std::size_t UnitCount(std::string_view content) {
     return (content.size() - BomSize) / 2;
 }
 
-// count code units from unit first as bytes; a unit Windows-1252 cannot hold becomes missing.
-std::string Narrow(std::string_view content, Encoding encoding, std::size_t first, std::size_t count, char missing) {
-    std::string text;
-    text.reserve(count);
+std::u16string Units(std::string_view content, Encoding encoding, std::size_t first, std::size_t count) {
+    std::u16string units;
+    units.reserve(count);
     for (auto i = BomSize + 2 * first; i < BomSize + 2 * (first + count); i += 2) {
         const auto a = static_cast<unsigned char>(content[i]);
         const auto b = static_cast<unsigned char>(content[i + 1]);
-        const auto unit = static_cast<char16_t>(encoding == Encoding::Utf16Le ? a | b << 8 : a << 8 | b);
+        units.push_back(static_cast<char16_t>(encoding == Encoding::Utf16Le ? a | b << 8 : a << 8 | b));
+    }
+    return units;
+}
+
+std::string UnitBytes(std::u16string_view units, Encoding encoding) {
+    std::string bytes;
+    bytes.reserve(2 * units.size());
+    for (const char16_t unit : units) {
+        const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        bytes.push_back(encoding == Encoding::Utf16Le ? low : high);
+        bytes.push_back(encoding == Encoding::Utf16Le ? high : low);
+    }
+    return bytes;
+}
+
+// The units as Windows-1252 bytes; a unit Windows-1252 cannot hold becomes missing.
+std::string To1252(std::u16string_view units, char missing) {
+    std::string text;
+    text.reserve(units.size());
+    for (const char16_t unit : units) {
         char byte = missing;
         if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
             byte = static_cast<char>(unit);
@@ -234,35 +268,112 @@ std::string Narrow(std::string_view content, Encoding encoding, std::size_t firs
     return text;
 }
 
-std::string Widen(std::string_view text, Encoding encoding) {
-    std::string wide;
-    wide.reserve(2 * text.size());
+std::u16string From1252(std::string_view text) {
+    std::u16string units;
+    units.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        const char16_t unit = byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte;
-        const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-        wide.push_back(encoding == Encoding::Utf16Le ? low : high);
-        wide.push_back(encoding == Encoding::Utf16Le ? high : low);
+        units.push_back(byte >= 0x80 && byte < 0xA0 ? Cp1252High[byte - 0x80] : byte);
     }
-    return wide;
+    return units;
 }
+
+#ifdef _WIN32
+// Paths are bytes of the ANSI code page there; the portable code takes it to be Windows-1252, as the profile
+// functions do with that code page ("?" for what it cannot hold).
+std::string ValueFromUnits(std::u16string_view units) {
+    return To1252(units, '?');
+}
+
+std::u16string ValueToUnits(std::string_view value) {
+    return From1252(value);
+}
+#else
+// Paths are UTF-8 bytes here. A byte that is not part of valid UTF-8 is kept as an unpaired low surrogate
+// (U+DC80 to U+DCFF), so that every value reads back as written.
+std::u16string ValueToUnits(std::string_view value) {
+    std::u16string units;
+    for (std::size_t i = 0; i < value.size();) {
+        const auto lead = static_cast<unsigned char>(value[i]);
+        const std::size_t length = lead < 0x80                    ? 1
+                                   : lead >= 0xC2 && lead <= 0xDF ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = length != 0 && i + length <= value.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(value[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF are no UTF-8.
+        valid = valid && !(length == 3 && code < 0x800) && !(length == 4 && (code < 0x10000 || code > 0x10FFFF)) &&
+                !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid) {
+            units.push_back(static_cast<char16_t>(0xDC00 | lead));
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            units.push_back(static_cast<char16_t>(0xD800 | (code - 0x10000) >> 10));
+            units.push_back(static_cast<char16_t>(0xDC00 | (code & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(code));
+        }
+        i += length;
+    }
+    return units;
+}
+
+std::string ValueFromUnits(std::u16string_view units) {
+    std::string value;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t code = units[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+        } else if (code >= 0xDC80 && code <= 0xDCFF) {
+            value.push_back(static_cast<char>(code & 0xFF)); // a byte that was not UTF-8
+            continue;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            value.push_back('?');
+            continue;
+        }
+        if (code < 0x80) {
+            value.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            value.push_back(static_cast<char>(0xC0 | code >> 6));
+        } else if (code < 0x10000) {
+            value.push_back(static_cast<char>(0xE0 | code >> 12));
+        } else {
+            value.push_back(static_cast<char>(0xF0 | code >> 18));
+        }
+        const int continuation = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        for (int k = continuation - 1; k >= 0; --k) {
+            value.push_back(static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F)));
+        }
+    }
+    return value;
+}
+#endif
 
 } // namespace
 
 std::string ReadProfileValue(std::string_view content, std::string_view section, std::string_view key) {
     const auto encoding = EncodingOf(content);
-    // In a UTF-16 file a character Windows-1252 cannot hold never matches a name (names hold no NUL); in a value
-    // it reads as "?", as the ANSI profile functions give it.
+    // In a UTF-16 file a character Windows-1252 cannot hold never matches a name (names hold no NUL).
     const auto narrowed =
-        encoding == Encoding::Bytes ? std::string() : Narrow(content, encoding, 0, UnitCount(content), '\0');
+        encoding == Encoding::Bytes ? std::string() : To1252(Units(content, encoding, 0, UnitCount(content)), '\0');
     const auto view = encoding == Encoding::Bytes ? content : std::string_view(narrowed);
     const auto found = Locate(view, SplitLines(view), section, key);
     auto value = found.keyFound ? std::string(Unquote(found.value)) : std::string();
     if (encoding != Encoding::Bytes && found.keyFound) {
         const auto first = static_cast<std::size_t>(Unquote(found.value).data() - view.data());
-        value = Narrow(content, encoding, first, value.size(), '?');
+        const auto units = Units(content, encoding, first, value.size());
+        // The profile functions hand the value over as a C string, which ends at a NUL.
+        value = ValueFromUnits(std::u16string_view(units).substr(0, units.find(u'\0')));
     }
-    // The profile functions hand the value over as a C string, which ends at a NUL.
     return value.substr(0, value.find('\0'));
 }
 
@@ -286,6 +397,10 @@ std::string ProfileEntryProblem(std::string_view section, std::string_view key, 
     return {};
 }
 
+std::string ProfileLineValue(std::string_view value) {
+    return Stored(value);
+}
+
 std::optional<std::string> WriteProfileValue(std::string_view content, std::string_view section, std::string_view key,
                                              std::string_view value) {
     if (!ProfileEntryProblem(section, key, value).empty()) {
@@ -294,17 +409,22 @@ std::optional<std::string> WriteProfileValue(std::string_view content, std::stri
     const auto encoding = EncodingOf(content);
     if (encoding == Encoding::Bytes) {
         const auto edit = PlanWrite(content, section, key, value);
-        return std::string(content.substr(0, edit.begin)).append(edit.text).append(content.substr(edit.end));
+        return std::string(content.substr(0, edit.begin))
+            .append(edit.before)
+            .append(edit.value)
+            .append(edit.after)
+            .append(content.substr(edit.end));
     }
     // The edit is planned on the bytes and done on the code units, so every other character stays as it was, even
     // one that Windows-1252 cannot hold (and an odd last byte).
-    const auto view = Narrow(content, encoding, 0, UnitCount(content), '\0');
+    const auto view = To1252(Units(content, encoding, 0, UnitCount(content)), '\0');
     const auto edit = PlanWrite(view, section, key, value);
     return std::string(content.substr(0, BomSize + 2 * edit.begin))
-        .append(Widen(edit.text, encoding))
+        .append(UnitBytes(From1252(edit.before), encoding))
+        .append(UnitBytes(ValueToUnits(edit.value), encoding))
+        .append(UnitBytes(From1252(edit.after), encoding))
         .append(content.substr(BomSize + 2 * edit.end));
 }
-
 #ifndef _WIN32
 namespace {
 
@@ -386,15 +506,26 @@ void SyncDirectory(const std::string& directory) {
 
 } // namespace
 
-std::string ReadProfileFile(const std::string& path, std::string_view section, std::string_view key) {
+std::string Utf8Path(std::u16string_view units) {
+    return ValueFromUnits(units);
+}
+
+ReadOutcome ReadProfileFile(const std::string& path, std::string_view section, std::string_view key) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    // No file yet is the first start, not a fault.
+    if (fd < 0 && errno == ENOENT) {
         return {};
     }
     std::string content;
-    const int error = ReadAll(fd, content);
-    close(fd);
-    return error == 0 ? ReadProfileValue(content, section, key) : std::string();
+    const int error = fd < 0 ? errno : ReadAll(fd, content);
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (error != 0) {
+        const std::string why = error == EINVAL ? "it is not a regular file" : std::strerror(error);
+        return {{}, "The settings file " + path + " cannot be read: " + why + "."};
+    }
+    return {ReadProfileValue(content, section, key), {}};
 }
 
 WriteOutcome WriteProfileFile(const std::string& path, std::string_view section, std::string_view key,

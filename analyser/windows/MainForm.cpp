@@ -8,6 +8,7 @@
 #include "ChooseFindRepForm.h"
 #include "DatabaseForm.h"
 #include "HelpMeForm.h"
+#include "Messages.h"
 #include "ShowBans.h"
 #include "WindowRegistry.h"
 
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -45,7 +47,14 @@ MainForm::MainForm() {
     setWindowTitle(QStringLiteral("Mirewatch"));
 
     // The path is only read here; the windows that need the ban file load it themselves.
-    BanHandle::SetBanFilePath(API::ReadConfigValue(API::BanFileSection, API::BanFileKey));
+    const API::ReadOutcome config = API::ReadConfigValue(API::BanFileSection, API::BanFileKey);
+    BanHandle::SetBanFilePath(config.value);
+    if (!config.reason.empty()) {
+        // Said once the window is up, so the message has a window to stand over.
+        QTimer::singleShot(0, this, [this, reason = Messages::displayPath(config.reason)] {
+            Messages::show(this, windowTitle(), reason);
+        });
+    }
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));

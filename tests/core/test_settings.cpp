@@ -31,6 +31,12 @@ std::string Slurp(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// A file named by a path as the program holds it (ANSI code page bytes on Windows, as the C runtime takes them).
+std::string SlurpHeld(const std::string& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 void Spill(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
@@ -46,6 +52,16 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
     }
     return bytes;
 }
+
+#ifdef _WIN32
+constexpr const char* Native(const char* windows, const char*) {
+    return windows;
+}
+#else
+constexpr const char* Native(const char*, const char* posix) {
+    return posix;
+}
+#endif
 
 struct ContentCase {
     std::string content, read, written, section = "s";
@@ -71,8 +87,9 @@ const std::vector<ContentCase> ContentCases = {
     {"[s]\n\0junk\nPath=a\0b\n\0"s, "a", "[s]\n\0junk\nPath=v\n\0"s},
     {"\xEF\xBB\xBF[s]\r\nPath=a\r\n", "a", "\xEF\xBB\xBF[s]\r\nPath=v\r\n"},
     {Utf16(u"[s]\r\nPath=a\r\n", false), "a", Utf16(u"[s]\r\nPath=v\r\n", false)},
-    // Windows-1252 holds \u00E9 and \u20AC; "?" stands for a character it cannot hold, which a write keeps.
-    {Utf16(u"; \u4E2D\U0001F600\n[s]\nPath = \u00E9\u20AC\u4E2D\n", true), "\xE9\x80?",
+    // A UTF-16 value comes as the bytes paths are held in: UTF-8 on Linux, the ANSI code page on Windows (there
+    // Windows-1252 holds \u00E9 and \u20AC, "?" stands for what it cannot hold). A write keeps every other unit.
+    {Utf16(u"; \u4E2D\U0001F600\n[s]\nPath = \u00E9\u20AC\u4E2D\n", true), Native("\xE9\x80?", "é€中"),
      Utf16(u"; \u4E2D\U0001F600\n[s]\nPath=v\n", true)},
     {Utf16(u"[s]\r\nA=\u4E2D\r\n", false), "", Utf16(u"[s]\r\nA=\u4E2D\r\nPath=v\r\n", false)},
 };
@@ -88,6 +105,36 @@ TEST(ProfileContent, ReadsAndWritesAsTheProfileFunctions) {
     // Asked names are trimmed; a comment never matches.
     EXPECT_EQ(API::WriteProfileValue("", " s\t", " Path ", "v"), "[s]\r\nPath=v\r\n");
     EXPECT_EQ(API::ReadProfileValue("[s]\n;Path=1\n", "s", ";Path"), "");
+}
+
+// Values the reader would trim or unquote are stored quoted, and read back whole in bytes and in UTF-16 files,
+// non-ASCII ones in the encoding paths are held in (on Linux also bytes that are no UTF-8).
+const std::vector<std::string> RoundTrips = {" lead",
+                                             "trail ",
+                                             "\"both\"",
+                                             "'one'",
+                                             "\"",
+                                             "\"a",
+                                             "b'",
+                                             "\"\"",
+                                             "' '",
+                                             "\t\x1a",
+                                             "a;b",
+                                             "; c",
+                                             "=x",
+                                             Native("C:\\b\xE4n\x80.txt", "/tmp/b\xC3\xA4n\xE2\x82\xAC.txt"),
+                                             Native("\xFF", "\xFF\xC3 \xED\xB2\x80")};
+
+TEST(ProfileContent, EveryValueReadsBackAsWritten) {
+    for (const auto& value : RoundTrips) {
+        for (const auto& content : {"[s]\nPath=old\n"s, Utf16(u"[s]\r\n", false), Utf16(u"", true)}) {
+            const auto written = API::WriteProfileValue(content, "s", "Path", value);
+            EXPECT_TRUE(written && API::ReadProfileValue(*written, "s", "Path") == value) << value;
+        }
+    }
+    // Stored in the file's own encoding (not the bytes of UTF-8 taken for Windows-1252).
+    EXPECT_EQ(API::WriteProfileValue(Utf16(u"", false), "s", "P", Native("b\xE4n", "b\xC3\xA4n")),
+              Utf16(u"[s]\r\nP=b\u00E4n\r\n", false));
 }
 
 TEST(ProfileContent, RefusesEntriesThatWouldNotReadBack) {
@@ -117,7 +164,7 @@ protected:
     }
 
     API::WriteOutcome Write(const std::string& value) { return API::WriteProfileFile(file.string(), S, "Path", value); }
-    std::string Read() { return API::ReadProfileFile(file.string(), S, "Path"); }
+    std::string Read() { return API::ReadProfileFile(file.string(), S, "Path").value; }
 
     // Writes with a limit the test process otherwise lacks: as uid 65534 when root (so that permissions count), or
     // with a file size limit (write() then fails part way, as on a full disk). Both are undone before returning.
@@ -213,6 +260,22 @@ TEST_F(ProfileFileTest, FailedWriteIsReportedAndLeavesTheFileAlone) {
     }
 }
 
+// A file that is there but cannot be read says why and where; a missing one is no fault.
+TEST_F(ProfileFileTest, UnreadableFileIsReported) {
+    const auto reason = [this] { return API::ReadProfileFile(file.string(), S, "Path").reason; };
+    EXPECT_EQ(reason(), "");
+    Spill(file, "[Ban file path]\nPath=a\n");
+    fs::permissions(file, fs::perms::none);
+    const bool root = geteuid() == 0;
+    EXPECT_TRUE((!root || (setegid(65534) == 0 && seteuid(65534) == 0)));
+    const auto denied = reason();
+    EXPECT_TRUE(!root || (seteuid(0) == 0 && setegid(0) == 0));
+    EXPECT_EQ(denied, "The settings file " + file.string() + " cannot be read: " + std::strerror(EACCES) + ".");
+    fs::remove(file);
+    fs::create_directory(file);
+    EXPECT_EQ(reason(), "The settings file " + file.string() + " cannot be read: " + std::strerror(EISDIR) + ".");
+}
+
 #endif
 
 // The procedures on the real Config.ini beside the test program (through the kernel32 profile functions on
@@ -222,13 +285,29 @@ TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
     EXPECT_TRUE(path.filename() == "Config.ini" && (fs::exists(program) || fs::exists(program.string() + ".exe")));
     const auto saved = fs::exists(path) ? std::optional(Slurp(path)) : std::nullopt;
     fs::remove(path);
-    EXPECT_EQ(API::ReadConfigValue(S, "Path"), "");
+    EXPECT_TRUE(API::ReadConfigValue(S, "Path").value.empty() && API::ReadConfigValue(S, "Path").reason.empty());
+    // A directory in its place is named with the reason; then values of every kind read back whole.
+    fs::create_directory(path);
+    const auto unreadable = API::ReadConfigValue(S, "Path").reason;
+    EXPECT_TRUE(unreadable.starts_with("The settings file " + path.string() + " cannot be read: ")) << unreadable;
+    fs::remove(path);
+    for (const auto& value : RoundTrips) {
+        EXPECT_TRUE(API::WriteConfigValue(S, "Path", value).stored);
+        EXPECT_EQ(API::ReadConfigValue(S, "Path").value, value);
+    }
+    // A hand-written UTF-16 file naming a non-ASCII file: the path read opens it.
+    const auto banFile = path.parent_path() / fs::path(u8"b\u00E4n.txt");
+    Spill(banFile, "ban");
+    Spill(path, Utf16(u"[Ban file path]\r\nPath=" + banFile.u16string() + u"\r\n", false));
+    EXPECT_EQ(SlurpHeld(API::ReadConfigValue(S, "Path").value), "ban");
+    fs::remove(banFile);
+    fs::remove(path);
     // Past 254 characters, where a fixed read buffer would cut the value.
     for (const auto& value : {"/home/mod/" + std::string(300, 'p') + "/Zone Banlog.txt", "second"s}) {
         const auto outcome = API::WriteConfigValue(S, "Path", value);
         EXPECT_TRUE(outcome.stored) << outcome.reason;
         EXPECT_EQ(Slurp(path), "[Ban file path]\r\nPath=" + value + "\r\n");
-        EXPECT_EQ(API::ReadConfigValue(S, "Path"), value);
+        EXPECT_EQ(API::ReadConfigValue(S, "Path").value, value);
     }
     // No write bits: the read-only attribute on Windows.
     const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
@@ -245,7 +324,7 @@ TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
     for (const auto& c : ContentCases) {
         SCOPED_TRACE(c.content);
         Spill(path, c.content);
-        EXPECT_EQ(API::ReadConfigValue(c.section, "Path"), c.read);
+        EXPECT_EQ(API::ReadConfigValue(c.section, "Path").value, c.read);
         EXPECT_TRUE(API::WriteConfigValue(c.section, "Path", "v").stored);
         const auto bom = [](const std::string& text) {
             return text.substr(0, text.find_first_not_of("\xEF\xBB\xBF\xFE\xFF"));
@@ -257,6 +336,20 @@ TEST(ConfigFile, ProceduresReadAndWriteTheFileBesideTheProgram) {
         }
     }
     saved ? Spill(path, *saved) : void(fs::remove(path));
+}
+
+// A chosen file is held by a path that opens it, also where the code page cannot hold its name (by the short name
+// on Windows).
+TEST(ConfigFile, ChosenPathsOpen) {
+    const auto dir = fs::temp_directory_path() / "mw-held";
+    for (const std::u16string_view name : {u"b\u00E4n", u"\u03A9\u6E2C\u8A66"}) {
+        const auto file = dir / name / "ban_full.txt";
+        fs::create_directories(file.parent_path());
+        Spill(file, "ban");
+        const auto held = API::HeldPath(file.u16string());
+        EXPECT_TRUE(held.reason.empty() && SlurpHeld(held.path) == "ban") << held.path << held.reason;
+    }
+    fs::remove_all(dir);
 }
 
 } // namespace
@@ -280,6 +373,19 @@ TEST(ConfigFile, PerUserFileWhenTheProgramDirectoryCannotBeWritten) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(API::ChooseConfigFilePath(c.directory, c.writable, c.xdg, c.home), c.expected) << c.expected;
+    }
+}
+#else
+TEST(ConfigFile, PerUserFileWhenTheProgramFolderCannotBeWritten) {
+    const std::vector<std::array<std::string, 4>> cases = {
+        {"C:\\MW", "1", "C:\\U\\AppData", "C:\\MW\\Config.ini"},
+        {"C:\\MW", "", "C:\\U\\AppData", "C:\\U\\AppData\\Mirewatch\\Config.ini"},
+        {"", "", "C:\\U\\AppData", "C:\\U\\AppData\\Mirewatch\\Config.ini"},
+        {"C:\\MW", "", "", "C:\\MW\\Config.ini"},
+        {"", "", "", ""},
+    };
+    for (const auto& [directory, writable, appData, expected] : cases) {
+        EXPECT_EQ(API::ChooseConfigFilePath(directory, !writable.empty(), appData), expected);
     }
 }
 #endif

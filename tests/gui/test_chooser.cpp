@@ -174,6 +174,11 @@ private slots:
                         .arg(configPath);
                 QVERIFY2(messages.first().startsWith(notSaved), qPrintable(messages.first()));
                 QVERIFY(BanHandle::LoadBanFile().ok());
+                // At the next start the main window says what is wrong with the settings file, and where it is.
+                MainForm fresh;
+                QTRY_COMPARE(messages.size(), 2);
+                QVERIFY2(messages.last().startsWith("Mirewatch: The settings file " + configPath + " cannot be read: "),
+                         qPrintable(messages.last()));
             }
         }
     }
