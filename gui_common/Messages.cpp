@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace Messages {
@@ -32,11 +33,22 @@ Handler setHandler(Handler handler) {
     return previous;
 }
 
-QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter) {
+QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter,
+                        const QString& defaultSuffix) {
     if (currentFileNameHandler()) {
         return currentFileNameHandler()(suggestedPath);
     }
-    return QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
+    // As QFileDialog::getSaveFileName, with the suffix that function cannot take.
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(defaultSuffix);
+    const QFileInfo suggested(suggestedPath);
+    dialog.setDirectory(suggested.absolutePath());
+    dialog.selectFile(suggested.fileName());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                   : QString();
 }
 
 FileNameHandler setFileNameHandler(FileNameHandler handler) {

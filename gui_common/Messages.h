@@ -17,8 +17,10 @@ void show(QWidget* parent, const QString& title, const QString& text);
 using Handler = std::function<void(const QString& title, const QString& text)>;
 Handler setHandler(Handler handler);
 
-// Asks for the name of a file to save, offering the suggested path; empty when the user cancels.
-QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter);
+// Asks for the name of a file to save, offering the suggested path; empty when the user cancels. The dialog adds
+// defaultSuffix to a name typed without an extension (before it asks whether to replace an existing file).
+QString askSaveFileName(QWidget* parent, const QString& title, const QString& suggestedPath, const QString& filter,
+                        const QString& defaultSuffix = QString());
 
 // Takes the place of the file dialog, for tests; an empty handler brings the dialog back.
 using FileNameHandler = std::function<QString(const QString& suggestedPath)>;

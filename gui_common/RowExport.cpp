@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,32 +13,81 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace RowExport {
+
+namespace {
+
+// A cell a spreadsheet would take for a formula: it starts with one of these (a tab or carriage return can hide
+// the one that follows), and it is not a plain number, which no spreadsheet runs.
+bool looksLikeFormula(const QString& field) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+([.,][0-9]+)?$"));
+    return !field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.front()) && !number.match(field).hasMatch();
+}
+
+} // namespace
 
 QString csvRecord(const QStringList& fields) {
     QStringList quoted;
     quoted.reserve(fields.size());
-    for (const QString& field : fields) {
+    for (QString field : fields) {
+        if (looksLikeFormula(field)) {
+            field.prepend(u'\''); // shown as text, as spreadsheet programs do with a leading apostrophe
+        }
         const bool needsQuotes =
             field.contains(u',') || field.contains(u'"') || field.contains(u'\r') || field.contains(u'\n');
-        quoted.append(needsQuotes ? u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"' : field);
+        quoted.append(needsQuotes ? u'"' + field.replace(u'"', QStringLiteral("\"\"")) + u'"' : field);
     }
     return quoted.join(u',');
 }
 
+QString writeAll(QIODevice& device, QByteArrayView bytes) {
+    // A short write is not a failure yet: the next one says why the device stopped (a full disk, ...).
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0) {
+            const QString reason = device.errorString();
+            return written == 0 || reason.isEmpty() ? QStringLiteral("Nothing more could be written") : reason;
+        }
+        bytes = bytes.sliced(written);
+    }
+    return {};
+}
+
 QString saveFile(const QString& path, const QByteArray& bytes, bool textMode) {
+    QByteArray content = bytes;
+#ifdef Q_OS_WIN
+    if (textMode) {
+        content.replace("\n", "\r\n");
+    }
+#else
+    Q_UNUSED(textMode);
+#endif
+    // Unbuffered: QSaveFile::commit() (Qt 6.4) reports success when the flush of its buffer fails, so nothing is
+    // left in a buffer for it to flush; every write is checked here.
     QSaveFile file(path);
-    if (!file.open(textMode ? QIODevice::WriteOnly | QIODevice::Text : QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return file.errorString();
     }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason = writeAll(file, content);
+#ifndef Q_OS_WIN
+    // commit() ignores a failed sync, where a network or delayed-allocation file system reports a full disk.
+    if (reason.isEmpty() && ::fsync(file.handle()) != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+#endif
+    if (!reason.isEmpty()) {
+        file.cancelWriting(); // the temporary file goes, the old file stays
         return reason;
     }
     return file.commit() ? QString() : file.errorString();
@@ -56,6 +106,9 @@ Actions::Actions(QWidget* window, QList<QAbstractItemView*> views, Options optio
     connect(copy, &QAction::triggered, this, &Actions::copySelected);
     connect(all, &QAction::triggered, this, &Actions::copyAll);
     connect(save, &QAction::triggered, this, &Actions::saveAs);
+    // The status line tells the outcome of the last action only: whatever the user does next in the window
+    // clears it (an action that has an outcome of its own then sets it again).
+    QCoreApplication::instance()->installEventFilter(this);
     for (QAbstractItemView* view : views_) {
         // Several rows at once, picked with Shift and Ctrl as everywhere else.
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -144,10 +197,15 @@ void Actions::saveAs() {
         directory = QDir::homePath();
     }
     const QString title = QStringLiteral("Save as");
-    const QString path =
-        Messages::askSaveFileName(window_, title, QDir(directory).filePath(options_.fileName), options_.fileFilter);
+    // A name typed without an extension gets the one of the suggested name.
+    const QString suffix = QFileInfo(options_.fileName).suffix();
+    QString path = Messages::askSaveFileName(window_, title, QDir(directory).filePath(options_.fileName),
+                                             options_.fileFilter, suffix);
     if (path.isEmpty()) {
         return;
+    }
+    if (QFileInfo(path).suffix().isEmpty() && !suffix.isEmpty()) {
+        path += u'.' + suffix;
     }
     const qsizetype count = views_.isEmpty() || !views_.first()->model() ? 0 : views_.first()->model()->rowCount();
     const QString shown = QDir::toNativeSeparators(path);
@@ -159,6 +217,19 @@ void Actions::saveAs() {
     }
     directory = QFileInfo(path).absolutePath();
     setStatus(QStringLiteral("Saved %1 to %2.").arg(counted(count), shown));
+}
+
+bool Actions::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (status_ && !status_->text().isEmpty() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::ShortcutOverride)) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // Only the window's own widgets: not a message box or file dialog standing over it.
+        if (widget && (widget == window_ || window_->isAncestorOf(widget))) {
+            setStatus(QString());
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void Actions::setStatus(const QString& text) {

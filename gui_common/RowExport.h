@@ -3,24 +3,31 @@
 // shows in a status line beside the buttons, a failed save also in a message box.
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 
 class QAbstractItemView;
+class QIODevice;
 class QLabel;
 class QWidget;
 
 namespace RowExport {
 
 // One record of comma-separated values: a field holding a comma, a double quote or a line break is put in
-// double quotes, its double quotes doubled.
+// double quotes, its double quotes doubled. A field that a spreadsheet would run as a formula (it starts with
+// "=", "+", "-", "@", a tab or a carriage return, and is not a plain number) gets a leading apostrophe.
 QString csvRecord(const QStringList& fields);
 
-// Writes the bytes to path through a temporary file that replaces the target only when complete; text mode
-// writes the platform's line ends. Empty on success, else why it failed.
+// Writes every byte to the device, going on after a short write; empty on success, else the device's reason.
+QString writeAll(QIODevice& device, QByteArrayView bytes);
+
+// Writes the bytes to path through a temporary file that replaces the target only when every byte has reached
+// the disk; text mode writes the platform's line ends. Empty on success, else why it failed (the old file stays).
 QString saveFile(const QString& path, const QByteArray& bytes, bool textMode);
 
 struct Options {
@@ -29,7 +36,7 @@ struct Options {
     // The file's content, of every row.
     std::function<QByteArray()> fileContent;
     bool textMode = true;
-    QString fileName;   // suggested, without directory
+    QString fileName;   // suggested, without directory; its extension is added to a name typed without one
     QString fileFilter; // for the file dialog
     QString unit;       // what a row is called in the status line, singular and plural: "line|lines"
 };
@@ -47,6 +54,9 @@ public:
     void copyAll();
     void saveAs();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void copyRows(const QList<int>& rows);
     void setStatus(const QString& text);
@@ -55,7 +65,7 @@ private:
     QWidget* window_;
     QList<QAbstractItemView*> views_;
     Options options_;
-    QLabel* status_ = nullptr;
+    QPointer<QLabel> status_; // the window may take it down before this object
 };
 
 } // namespace RowExport

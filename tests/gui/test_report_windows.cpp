@@ -1,13 +1,23 @@
 // The windows that read the ban file when they open or search: the raw viewer's lines, both repeated-offender
-// reports in Windows-1252, and the one message of a load that is not whole, in each of them.
+// reports in Windows-1252, the one message of a load that is not whole, in each of them, and copying and saving.
 #include "DatabaseForm.h"
 #include "GuiTest.h"
 #include "NameRepeatedOffendersForm.h"
 #include "RepeatedOffendersForm.h"
 #include "ShowBans.h"
 
+#include "RowExport.h"
+
+#include <QIODevice>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <memory>
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -27,6 +37,22 @@ void searchModerator(QWidget* window) {
         window->findChild<QPushButton*>("Command1")->click();
     }
 }
+
+// A device on a full disk: it takes room bytes, then fails as write() does there.
+struct FullDevice : QIODevice {
+    explicit FullDevice(qint64 room) : room(room) {}
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (room == written) {
+            setErrorString("No space left on device");
+            return -1;
+        }
+        const qint64 taken = qMin(size, room - written);
+        written += taken;
+        return taken;
+    }
+    qint64 room, written = 0;
+};
 
 } // namespace
 
@@ -138,20 +164,25 @@ private slots:
         const QString all = QApplication::clipboard()->text();
         QCOMPARE(all.count('\n'), lines.size() - 1);
         QVERIFY(file.isEmpty() ? all == lines.join('\n') : all.startsWith(selected.section('\n', 0, 0) + '\n'));
-        const QString good = dir.filePath("saved");
+        // A name typed without an extension gets the suggested one; the status line is cleared by the next action.
+        const QString good = dir.filePath("saved"), suffix = file.isEmpty() ? ".txt" : ".csv";
+        auto* status = form->findChild<QLabel*>("StatusLine");
         for (const QString& path : {dir.filePath("no such dir/x"), dir.filePath("ban.txt/x"), good}) {
             messages.clear();
             Messages::setFileNameHandler([path](const QString&) { return path; });
             form->findChild<QPushButton*>("Cmd_SaveAs")->click();
-            const QString status = form->findChild<QLabel*>("StatusLine")->text();
-            QVERIFY2(status.startsWith("Saved") == (path == good), qPrintable(status));
-            const QString why = messages.value(0).section(QDir::toNativeSeparators(path) + " could not be saved: ", 1);
+            QVERIFY2(status->text().startsWith("Saved") == (path == good), qPrintable(status->text()));
+            const QString why =
+                messages.value(0).section(QDir::toNativeSeparators(path + suffix) + " could not be saved: ", 1);
             QVERIFY2(messages.size() == (path == good ? 0 : 1) && (path == good || why.size() > 3),
                      qPrintable(messages.join('|')));
-            QCOMPARE(QFile::exists(path), path == good);
+            QCOMPARE(QFile::exists(path + suffix), path == good);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(view->model()->index(0, 0)).center());
+            QCOMPARE(status->text(), QString());
         }
         Messages::setFileNameHandler({});
-        QFile saved(good);
+        QFile saved(good + suffix);
         QVERIFY(saved.open(file.isEmpty() ? QIODevice::ReadOnly | QIODevice::Text : QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), file.isEmpty() ? (lines.join('\n') + '\n').toUtf8() : file);
         QVERIFY(saved.remove());
@@ -165,6 +196,41 @@ private slots:
             QTRY_VERIFY(list->horizontalScrollBar()->maximum() + list->viewport()->width() >= widest);
             QVERIFY(window != 0 || QFontInfo(list->font()).fixedPitch());
         }
+    }
+
+    // A cell a spreadsheet would run as a formula is written as text; plain numbers stay numbers.
+    void csvCellsAreSpreadsheetSafe() {
+        const QStringList cells = {"=1+2", "+cmd|' /c calc'!A0", "@SUM(A1)", "\tx", "\r=x", "-", "a=b", "-12", "+3.5"};
+        QCOMPARE(RowExport::csvRecord(cells),
+                 QString("'=1+2,'+cmd|' /c calc'!A0,'@SUM(A1),'\tx,\"'\r=x\",'-,a=b,-12,+3.5"));
+    }
+
+    // A full disk: the save says why and never reports success; the old file stays whole, no temporary is left.
+    // Every byte is handed on after a short write, so the device's reason comes out.
+    void saveOnAFullDisk() {
+        FullDevice device(4096);
+        QVERIFY(device.open(QIODevice::WriteOnly));
+        QCOMPARE(RowExport::writeAll(device, QByteArray(10000, 'x')), QString("No space left on device"));
+        QCOMPARE(device.written, 4096);
+#ifndef Q_OS_WIN
+        // The file size limit makes write() stop part way, as a full file system does (with its own reason).
+        QTemporaryDir full;
+        const QString path = full.filePath("old.csv");
+        writeFile(path, "old");
+        for (const qsizetype size : {10000, 100000}) {
+            rlimit saved{}, limit{4096, RLIM_INFINITY};
+            QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0 && (limit.rlim_max = saved.rlim_max) >= 4096);
+            const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+            const QString reason = RowExport::saveFile(path, QByteArray(size, 'x'), false);
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &saved) == 0);
+            std::signal(SIGXFSZ, handler);
+            QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+            QCOMPARE(QDir(full.path()).entryList(QDir::Files), QStringList{"old.csv"});
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old");
+        }
+#endif
     }
 };
 
