@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows programs (and their tests) with mingw-w64 against the project's static Qt for Windows,
-# then copies Mirewatch.exe and Corvane.exe, stripped, into dist/windows/ and zips them.
+# then copies Mirewatch.exe and Corvane.exe, stripped, and Readme!.txt into dist/windows/ and zips them.
 #   scripts/build-windows.sh            the programs and the zip
 #   scripts/build-windows.sh --werror   the same with warnings as errors (the test command)
 set -euo pipefail
@@ -26,5 +26,7 @@ mkdir -p "$dist/Mirewatch"
 for exe in analyser/windows/Mirewatch.exe downloader/Corvane.exe; do
     x86_64-w64-mingw32-strip -o "$dist/Mirewatch/$(basename "$exe")" "build-win/$exe"
 done
+# The moderators' part of README.md, which the Help window names.
+cp "build-win/analyser/windows/Readme!.txt" "$dist/Mirewatch/"
 (cd "$dist" && cmake -E tar cf Mirewatch-windows.zip --format=zip Mirewatch)
 ls -l "$dist"/Mirewatch/*.exe "$dist"/Mirewatch-windows.zip

@@ -44,6 +44,7 @@ for program in Mirewatch Corvane; do
     done
     "$prefix/bin/$program" --version
 done
+[ -s "$prefix/share/doc/Mirewatch/Readme!.txt" ] || { echo "not installed: Readme!.txt" >&2; exit 1; }
 rm -rf "$prefix"
 
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer (clang)"
