@@ -54,13 +54,9 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
 }
 
 #ifdef _WIN32
-constexpr const char* Native(const char* windows, const char*) {
-    return windows;
-}
+#define NATIVE(windows, posix) windows
 #else
-constexpr const char* Native(const char*, const char* posix) {
-    return posix;
-}
+#define NATIVE(windows, posix) posix
 #endif
 
 struct ContentCase {
@@ -89,7 +85,7 @@ const std::vector<ContentCase> ContentCases = {
     {Utf16(u"[s]\r\nPath=a\r\n", false), "a", Utf16(u"[s]\r\nPath=v\r\n", false)},
     // A UTF-16 value comes as the bytes paths are held in: UTF-8 on Linux, the ANSI code page on Windows (there
     // Windows-1252 holds \u00E9 and \u20AC, "?" stands for what it cannot hold). A write keeps every other unit.
-    {Utf16(u"; \u4E2D\U0001F600\n[s]\nPath = \u00E9\u20AC\u4E2D\n", true), Native("\xE9\x80?", "é€中"),
+    {Utf16(u"; \u4E2D\U0001F600\n[s]\nPath = \u00E9\u20AC\u4E2D\n", true), NATIVE("\xE9\x80?", "é€中"),
      Utf16(u"; \u4E2D\U0001F600\n[s]\nPath=v\n", true)},
     {Utf16(u"[s]\r\nA=\u4E2D\r\n", false), "", Utf16(u"[s]\r\nA=\u4E2D\r\nPath=v\r\n", false)},
 };
@@ -109,21 +105,10 @@ TEST(ProfileContent, ReadsAndWritesAsTheProfileFunctions) {
 
 // Values the reader would trim or unquote are stored quoted, and read back whole in bytes and in UTF-16 files,
 // non-ASCII ones in the encoding paths are held in (on Linux also bytes that are no UTF-8).
-const std::vector<std::string> RoundTrips = {" lead",
-                                             "trail ",
-                                             "\"both\"",
-                                             "'one'",
-                                             "\"",
-                                             "\"a",
-                                             "b'",
-                                             "\"\"",
-                                             "' '",
-                                             "\t\x1a",
-                                             "a;b",
-                                             "; c",
-                                             "=x",
-                                             Native("C:\\b\xE4n\x80.txt", "/tmp/b\xC3\xA4n\xE2\x82\xAC.txt"),
-                                             Native("\xFF", "\xFF\xC3 \xED\xB2\x80")};
+const std::string NonAscii = NATIVE("C:\\b\xE4n\x80.txt", "/tmp/b\xC3\xA4n\xE2\x82\xAC.txt"),
+                  Bytes = NATIVE("\xFF", "\xFF\xC3 \xED\xB2\x80");
+const std::vector<std::string> RoundTrips = {" lead", "trail ", "\"both\"", "'one'", "\"", "\"a",    "b'", "\"\"",
+                                             "' '",   "\t\x1a", "a;b",      "; c",   "=x", NonAscii, Bytes};
 
 TEST(ProfileContent, EveryValueReadsBackAsWritten) {
     for (const auto& value : RoundTrips) {
@@ -133,7 +118,7 @@ TEST(ProfileContent, EveryValueReadsBackAsWritten) {
         }
     }
     // Stored in the file's own encoding (not the bytes of UTF-8 taken for Windows-1252).
-    EXPECT_EQ(API::WriteProfileValue(Utf16(u"", false), "s", "P", Native("b\xE4n", "b\xC3\xA4n")),
+    EXPECT_EQ(API::WriteProfileValue(Utf16(u"", false), "s", "P", NATIVE("b\xE4n", "b\xC3\xA4n")),
               Utf16(u"[s]\r\nP=b\u00E4n\r\n", false));
 }
 
