@@ -3,6 +3,8 @@
 #include "Form1.h"
 #include "PlatformWindowDriver.h"
 
+#include "SystemFont.h"
+
 #include <QApplication>
 #include <QIcon>
 
@@ -29,6 +31,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(MW_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("corvane")); // lets the desktop match windows to the entry
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Corvane.png")));
+    useSystemUiFont();
     PlatformWindowDriver driver;
     Form1 form(driver);
     form.show();

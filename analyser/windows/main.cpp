@@ -2,6 +2,8 @@
 #include "MainForm.h"
 #include "WindowRegistry.h"
 
+#include "SystemFont.h"
+
 #include <QApplication>
 #include <QIcon>
 
@@ -29,6 +31,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(MW_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("mirewatch")); // lets the desktop match windows to the entry
     Q_INIT_RESOURCE(resources);
+    useSystemUiFont();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/Mirewatch.png")));
 
     // The program ends with "&Exit" or when the main window is closed.
