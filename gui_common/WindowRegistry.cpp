@@ -28,6 +28,27 @@ protected:
     }
 };
 
+// Kept as a child of the window it judges, so it goes with it.
+class OutOfDateCheck : public QObject {
+public:
+    OutOfDateCheck(QWidget* window, std::function<bool()> check) : QObject(window), check_(std::move(check)) {
+        setObjectName(QStringLiteral("OutOfDateCheck"));
+    }
+    bool outOfDate() const { return check_ && check_(); }
+
+private:
+    std::function<bool()> check_;
+};
+
+const OutOfDateCheck* checkOf(const QWidget* window) {
+    for (const QObject* child : window->children()) {
+        if (const auto* check = dynamic_cast<const OutOfDateCheck*>(child)) {
+            return check;
+        }
+    }
+    return nullptr;
+}
+
 // Room the window manager needs around a window for its frame and title bar.
 constexpr int kFrameWidth = 16;
 constexpr int kFrameHeight = 48;
@@ -55,4 +76,24 @@ void prepareWindow(QWidget* window, WindowRole role) {
     if (wanted.isValid() && (wanted.width() > room.width() || wanted.height() > room.height())) {
         window->resize(wanted.boundedTo(room).expandedTo(window->minimumSizeHint()));
     }
+}
+
+void setOutOfDateCheck(QWidget* window, std::function<bool()> outOfDate) {
+    delete checkOf(window);
+    new OutOfDateCheck(window, std::move(outOfDate));
+}
+
+bool isOutOfDate(const QWidget* window) {
+    const OutOfDateCheck* check = checkOf(window);
+    return check && check->outOfDate();
+}
+
+void takeOver(QWidget* old, QWidget* fresh) {
+    // The size and place the user gave the old window; a minimized one comes back as it was before.
+    fresh->restoreGeometry(old->saveGeometry());
+    fresh->setWindowState(old->windowState() & ~Qt::WindowMinimized);
+    fresh->show();
+    fresh->raise();
+    fresh->activateWindow();
+    old->close();
 }

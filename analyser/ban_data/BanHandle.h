@@ -5,6 +5,7 @@
 #include "Declares.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct LoadOutcome {
 
 // The file that LoadBanFile and the viewer read, chosen at start-up and in the chooser.
 void SetBanFilePath(std::string path);
+
+// Called after each SetBanFilePath, so the window naming the chosen file follows it; one listener, none when empty.
+void SetBanFilePathListener(std::function<void()> listener);
 
 // How SearchBanTable matches; kept for the whole run.
 void SetSearchMode(Declares::SearchModeKind mode);

@@ -4,8 +4,22 @@
 
 namespace BanHandle {
 
+namespace {
+std::function<void()>& PathListener() {
+    static std::function<void()> listener;
+    return listener;
+}
+} // namespace
+
 void SetBanFilePath(std::string path) {
     Declares::BanFilePath = std::move(path);
+    if (PathListener()) {
+        PathListener()();
+    }
+}
+
+void SetBanFilePathListener(std::function<void()> listener) {
+    PathListener() = std::move(listener);
 }
 
 void SetSearchMode(Declares::SearchModeKind mode) {

@@ -1,7 +1,9 @@
 #include "DatabaseForm.h"
 
+#include "API.h"
 #include "Declares.h"
 #include "LoadOutcomeBox.h"
+#include "Messages.h"
 #include "RowExport.h"
 #include "Text1252.h"
 
@@ -22,6 +24,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -65,6 +68,17 @@ const std::array<ListColumn, 8> kColumns{{
 
 constexpr int kColumnCount = static_cast<int>(kColumns.size());
 
+// The mode kept in Config.ini between runs, under the names of the modes.
+constexpr const char* kModeSection = "Search";
+constexpr const char* kModeKey = "SearchMode";
+const std::array<std::pair<Mode, const char*>, 5> kModeNames{{
+    {Mode::BanID, "BanID"},
+    {Mode::IP, "IP"},
+    {Mode::MID, "MID"},
+    {Mode::Moderator, "Moderator"},
+    {Mode::Nick, "Nick"},
+}};
+
 } // namespace
 
 // The matches, one row each, one column per list; decoded only when shown, so a large result costs little.
@@ -78,7 +92,8 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kColumnCount; }
 
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid()) {
+        // The lists cut what is wider than they are: the tool tip shows it whole.
+        if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()) {
             return {};
         }
         return field(index.row(), index.column());
@@ -240,7 +255,7 @@ DatabaseForm::DatabaseForm() {
         // The mode outlives the window, so a reopened window shows the one still in force.
         button->setChecked(Declares::SearchMode == option.mode);
         const Mode mode = option.mode;
-        connect(button, &QRadioButton::clicked, this, [mode] { BanHandle::SetSearchMode(mode); });
+        connect(button, &QRadioButton::clicked, this, [this, mode] { chooseMode(mode); });
         optionBox->addWidget(button);
     }
     optionBox->addStretch();
@@ -349,22 +364,59 @@ DatabaseForm::DatabaseForm() {
     matchCount_ = new QLabel(this);
     matchCount_->setObjectName(QStringLiteral("MatchCount"));
     matchCount_->setMinimumWidth(matchCount_->fontMetrics().horizontalAdvance(QStringLiteral("32765 matches")) + 12);
+    fileStatus_ = new BanFileStatus(this); // names the file of the last search
 
     auto* window = new QVBoxLayout(this);
     window->addLayout(top);
     window->addSpacing(8);
     window->addLayout(grid, 1);
     window->addWidget(exporter->makeBar(matchCount_));
+    window->addWidget(fileStatus_);
     resize(1000, 560);
+    SearchQuery->setFocus();
+}
+
+void DatabaseForm::useStoredMode() {
+    const std::string stored =
+        API::ReadConfigValue(kModeSection, kModeKey).value; // an unreadable file is told at start
+    Mode mode = Mode::None;
+    for (const auto& [kind, name] : kModeNames) {
+        if (stored == name) {
+            mode = kind;
+        }
+    }
+    BanHandle::SetSearchMode(mode);
+}
+
+void DatabaseForm::chooseMode(Mode mode) {
+    BanHandle::SetSearchMode(mode);
+    const auto named =
+        std::find_if(kModeNames.begin(), kModeNames.end(), [mode](const auto& m) { return m.first == mode; });
+    const API::WriteOutcome outcome = API::WriteConfigValue(kModeSection, kModeKey, named->second);
+    // Once per window: the option buttons are clicked often, and the mode still holds for this run.
+    if (!outcome.stored && !toldModeNotSaved_) {
+        toldModeNotSaved_ = true;
+        Messages::show(
+            this, windowTitle(),
+            QStringLiteral("The search mode is used for this run only.\n\nIt could not be saved in %1: %2")
+                .arg(Messages::displayPath(API::ConfigFilePath()), QString::fromLocal8Bit(outcome.reason.c_str())));
+    }
 }
 
 void DatabaseForm::search() {
-    showLoadOutcome(this, BanHandle::LoadBanFile());
+    fileStatus_->load();
     const std::optional<std::string> encoded = Text1252::encode(SearchQuery->text());
     showMatches(encoded ? BanHandle::SearchBanTable(*encoded) : std::vector<SearchMatch>{});
-    if (Declares::SearchMode == Mode::None) {
+    // An empty result of a file that was not read, or holds no ban, is no "No match".
+    if (!fileStatus_->readable()) {
+        matchCount_->setText(Declares::BanFilePath.empty() ? QStringLiteral("No ban file chosen.")
+                                                           : QStringLiteral("The ban file could not be read."));
+    } else if (fileStatus_->entries() == 0) {
+        matchCount_->setText(QStringLiteral("No ban entries in this file"));
+    } else if (Declares::SearchMode == Mode::None) {
         matchCount_->setText(QStringLiteral("Choose what to search by."));
     }
+    matchCount_->setToolTip(matchCount_->text());
 }
 
 void DatabaseForm::showMatches(std::vector<SearchMatch> matches) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <vector>
 
+class BanFileStatus;
 class QItemSelectionModel;
 class QLabel;
 class QLineEdit;
@@ -23,10 +24,16 @@ public:
     // Lists these matches in place of the earlier ones, with no row current.
     void showMatches(std::vector<BanHandle::SearchMatch> matches);
 
+    // Sets the search mode to the one stored in Config.ini by an earlier run (none when there is none).
+    static void useStoredMode();
+
 private:
     void search();
     void step(int delta);
+    void chooseMode(Declares::SearchModeKind mode);
 
+    BanFileStatus* fileStatus_ = nullptr;
+    bool toldModeNotSaved_ = false;
     QLineEdit* SearchQuery = nullptr;
     QLabel* matchCount_ = nullptr;
     SearchResults* results_ = nullptr;

@@ -22,8 +22,12 @@ NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
     auto* window = new QVBoxLayout(this);
     window->addWidget(list);
     window->addWidget(exportLines(list, QStringLiteral("Names banned again.txt"))->makeBar());
+    auto* fileStatus = new BanFileStatus(this);
+    window->addWidget(fileStatus);
     resize(520, 560);
 
-    showLoadOutcome(this, BanHandle::LoadBanFile());
-    showLines(list, Text1252::decodeAll(BanHandle::FindRepeatedOffendersByName()));
+    fileStatus->load();
+    const std::vector<std::string> report = BanHandle::FindRepeatedOffendersByName();
+    showLines(list, Text1252::decodeAll(report));
+    fileStatus->noticeWhenEmpty(list, report.empty(), QStringLiteral("No repeated offender found in this file"));
 }

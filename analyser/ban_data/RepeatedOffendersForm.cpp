@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,17 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     window->addWidget(list, 1);
     window->addWidget(notice);
     window->addWidget(exportLines(list, QStringLiteral("Repeated offenders by machine id.txt"))->makeBar());
+    auto* fileStatus = new BanFileStatus(this);
+    window->addWidget(fileStatus);
     resize(900, 560);
 
-    showLoadOutcome(this, BanHandle::LoadBanFile());
-    showLines(list, Text1252::decodeAll(BanHandle::FindRepeatedOffendersByMid()));
+    fileStatus->load();
+    const std::vector<std::string> report = BanHandle::FindRepeatedOffendersByMid();
+    showLines(list, Text1252::decodeAll(report));
+    // Each record leaves a separator line, so a report without a pair is not empty.
+    fileStatus->noticeWhenEmpty(
+        list,
+        std::none_of(report.begin(), report.end(),
+                     [](const std::string& line) { return line.starts_with("Repeated offender found : "); }),
+        QStringLiteral("No repeated offender found in this file"));
 }

@@ -242,7 +242,7 @@ void BanPathForm::storeBanFile(QListWidgetItem* item) {
     const API::WriteOutcome outcome = API::WriteConfigValue(API::BanFileSection, API::BanFileKey, path);
     BanHandle::SetBanFilePath(std::move(path));
     if (outcome.stored) {
-        Messages::show(this, title, QStringLiteral("File path to ban file set"));
+        Messages::show(this, title, QStringLiteral("File path to ban file set\n\n%1").arg(composed));
         return;
     }
     Messages::show(

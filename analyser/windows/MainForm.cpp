@@ -15,8 +15,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -55,6 +60,7 @@ MainForm::MainForm() {
             Messages::show(this, windowTitle(), reason);
         });
     }
+    DatabaseForm::useStoredMode();
 
     auto* menuBar = new QMenuBar(this);
     menuBar->setObjectName(QStringLiteral("MenuBar"));
@@ -116,10 +122,54 @@ MainForm::MainForm() {
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
 
+    banFileInfo_ = new QLabel(this);
+    banFileInfo_->setObjectName(QStringLiteral("BanFileInfo"));
+    banFileInfo_->setTextFormat(Qt::PlainText);
+    banFileInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A deep folder is cut at the window's edge rather than widening the window; the tool tip holds it whole.
+    banFileInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    showBanFile();
+    // The chooser sets the path; the label follows at once.
+    BanHandle::SetBanFilePathListener([this] { showBanFile(); });
+
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addWidget(line);
-    layout->addLayout(grid);
+    layout->addLayout(grid, 1);
+    layout->addWidget(banFileInfo_);
+}
+
+MainForm::~MainForm() {
+    BanHandle::SetBanFilePathListener({});
+}
+
+bool MainForm::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) {
+        showBanFile();
+    }
+    return QWidget::event(event);
+}
+
+void MainForm::showBanFile() {
+    QString text;
+    if (Declares::BanFilePath.empty()) {
+        text = QStringLiteral("Ban file: none chosen yet. Choose one with \"Select banfile.\"");
+    } else {
+        const QFileInfo file(Messages::displayPath(Declares::BanFilePath));
+        text = QStringLiteral("Ban file: %1\nFolder: %2\n")
+                   .arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath()));
+        if (!file.exists()) {
+            text += QStringLiteral("Not found.");
+        } else if (!file.isFile()) {
+            text += QStringLiteral("Not a file.");
+        } else {
+            text += QStringLiteral("Size: %1, changed %2")
+                        .arg(QLocale().formattedDataSize(file.size(), 1, QLocale::DataSizeTraditionalFormat),
+                             file.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        }
+    }
+    banFileInfo_->setText(text);
+    banFileInfo_->setToolTip(text);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

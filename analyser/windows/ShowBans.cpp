@@ -37,9 +37,11 @@ ShowBans::ShowBans() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(loadBans);
     layout->addWidget(exportLines(loadBans, QStringLiteral("Ban file.txt"))->makeBar());
+    auto* fileStatus = new BanFileStatus(this);
+    layout->addWidget(fileStatus);
 
     // The viewer reads the file itself, but the load tells the user when there is nothing (or not all) to see.
-    showLoadOutcome(this, BanHandle::LoadBanFile());
+    fileStatus->load();
 
     showLines(loadBans, Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
 }

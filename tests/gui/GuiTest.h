@@ -1,6 +1,7 @@
 // Helpers shared by the window tests.
 #pragma once
 
+#include "API.h"
 #include "Declares.h"
 #include "Messages.h"
 
@@ -52,4 +53,24 @@ struct RecordedMessages : QStringList {
         Messages::setHandler([this](const QString& title, const QString& text) { append(title + ": " + text); });
     }
     ~RecordedMessages() { Messages::setHandler({}); }
+};
+
+// Puts Config.ini back as it was (or removes it) when the test ends.
+struct KeptConfig {
+    QString path = QString::fromStdString(API::ConfigFilePath());
+    QByteArray bytes;
+    bool existed = false;
+    KeptConfig() {
+        QFile file(path);
+        existed = file.open(QIODevice::ReadOnly);
+        bytes = file.readAll();
+    }
+    ~KeptConfig() {
+        if (QFileInfo(path).isDir())
+            QDir(path).removeRecursively();
+        if (existed)
+            writeFile(path, bytes);
+        else
+            QFile::remove(path);
+    }
 };

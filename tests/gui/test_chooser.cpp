@@ -163,7 +163,7 @@ private slots:
             QVERIFY(form->isVisible());
             QCOMPARE(messages.size(), 1);
             if (saved) {
-                QCOMPARE(messages.first(), QStringLiteral("Ban file path: File path to ban file set"));
+                QCOMPARE(messages.first(), "Ban file path: File path to ban file set\n\n" + path); // names the file
                 Declares::BanFilePath.clear();
                 MainForm fresh; // reads the stored path at start
                 QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)), path);

@@ -1,5 +1,6 @@
 // The main window and the windows it opens: every control opens its own window, one instance each; opening an
 // open window raises it, closing destroys it and the next opening reloads; F1 and F2 work wherever the focus is.
+#include "BanHandle.h"
 #include "GuiTest.h"
 #include "MainForm.h"
 
@@ -33,6 +34,7 @@ void activate(QWidget* window, const QString& control) {
 class TestMainWindows : public QObject {
     Q_OBJECT
 
+    KeptConfig keptConfig; // the chooser and the search window write it
     QTemporaryDir dir;
     RecordedMessages messages;
     MainForm* mainForm = nullptr;
@@ -89,24 +91,102 @@ private slots:
             QVERIFY2(!widget->isVisible(), qPrintable(widget->objectName()));
     }
 
-    // Opening an open window raises it and keeps what it loaded; closing destroys it, so a fresh one reloads.
+    // Opening an open window raises it and keeps what it loaded while its file is still the chosen one; once
+    // another file is chosen, opening loads it afresh in its place; closing destroys it, so a fresh one reloads.
+    // Each names the file it shows in its status line (the search window: the file of its last search).
+    void reopeningRaisesOrReloads_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("list");
+        QTest::newRow("viewer") << "Command2"
+                                << "ShowBans"
+                                << "LoadBans";
+        QTest::newRow("by id") << "CMD_FindRepOffendersMid"
+                               << "RepeatedOffendersForm"
+                               << "RepeatedOffendersList";
+        QTest::newRow("by name") << "CMD_FindRepOffendersName"
+                                 << "NameRepeatedOffendersForm"
+                                 << "LST_NAMEREPOFF";
+        QTest::newRow("search") << "Cmd_OpenDatabse"
+                                << "DatabaseForm"
+                                << "BannedAliases";
+    }
     void reopeningRaisesOrReloads() {
-        useBanFile(dir, "ban.txt", "first\r\n");
-        activate(mainForm, QStringLiteral("Command2"));
-        QPointer<QWidget> viewer = only(QStringLiteral("ShowBans"));
-        QVERIFY(viewer);
-        useBanFile(dir, "ban.txt", "second\r\nthird\r\n");
-        viewer->showMinimized();
-        activate(mainForm, QStringLiteral("Command2"));
-        QCOMPARE(only(QStringLiteral("ShowBans")), viewer.data());
-        QVERIFY(!viewer->isMinimized());
-        QCOMPARE(texts(viewer->findChild<QListView*>("LoadBans")), (QStringList{"Beginning of file", "", "first"}));
+        QFETCH(QString, control);
+        QFETCH(QString, window);
+        QFETCH(QString, list);
+        const QByteArray ann = banFile({entry("Ann", "m1"), entry("Al", "m1"), entry("Ann", "m2")});
+        const QByteArray bob = banFile({entry("Bob", "m1"), entry("Bo", "m1"), entry("Bob", "m2")});
+        const auto open = [&] {
+            if (control.startsWith("CMD_"))
+                activate(mainForm, "Command1");
+            activate(control.startsWith("CMD_") ? only("ChooseFindRepForm") : mainForm, control);
+            QWidget* shown = only(window);
+            if (auto* query = shown ? shown->findChild<QLineEdit*>("SearchQuery") : nullptr) {
+                shown->findChild<QRadioButton*>("Optn_SearchByMod")->click();
+                query->setText("Mod");
+                QTest::keyClick(query, Qt::Key_Return);
+            }
+            return shown;
+        };
+        const auto shows = [&](QWidget* shown, const QString& name, const QString& file) {
+            const QString status = shown->findChild<QLabel*>("BanFileStatus")->text();
+            return texts(shown->findChild<QListView*>(list)).join('|').contains(name) &&
+                   status.startsWith(file + " (in " + QDir::toNativeSeparators(dir.path()) + "): 5 lines, 3 ban ");
+        };
+        useBanFile(dir, "a.txt", ann);
+        QPointer<QWidget> first = open();
+        QVERIFY(first && shows(first, "Ann", "a.txt"));
+        useBanFile(dir, "a.txt", bob); // the same file, changed: only raised
+        first->showMinimized();
+        activate(control.startsWith("CMD_") ? only("ChooseFindRepForm") : mainForm, control);
+        QCOMPARE(only(window), first.data());
+        QVERIFY(!first->isMinimized() && shows(first, "Ann", "a.txt"));
 
-        viewer->close();
-        QTRY_VERIFY(viewer.isNull());
-        activate(mainForm, QStringLiteral("Command2"));
-        QCOMPARE(texts(only(QStringLiteral("ShowBans"))->findChild<QListView*>("LoadBans")),
-                 (QStringList{"Beginning of file", "", "second", "third"}));
+        useBanFile(dir, "b.txt", bob); // another file: loaded afresh in the same place
+        first->move(first->pos() + QPoint(40, 30));
+        const QRect place = first->geometry();
+        QPointer<QWidget> second = open();
+        QVERIFY(second && second != first);
+        QTRY_VERIFY(first.isNull());
+        QVERIFY(shows(second, "Bob", "b.txt"));
+        QCOMPARE(second->geometry(), place);
+
+        second->close();
+        QTRY_VERIFY(second.isNull());
+        useBanFile(dir, "b.txt", ann);
+        QVERIFY(shows(open(), "Ann", "b.txt"));
+    }
+
+    // The main window names the chosen file, its folder, size and date, and follows the chooser at once.
+    void mainWindowNamesTheChosenFile() {
+        const QString folder = dir.filePath("logs");
+        QVERIFY(QDir().mkpath(folder));
+        writeFile(folder + "/Zone Banlog.txt", QByteArray(2600, 'x'));
+        QFile file(folder + "/Zone Banlog.txt");
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(QDateTime(QDate(2004, 5, 12), QTime(14, 22)), QFileDevice::FileModificationTime));
+        file.close();
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(folder);
+        activate(mainForm, "Cmd_SelectBanFile");
+        QDir::setCurrent(before);
+        auto* files = only("BanPathForm")->findChild<QListWidget*>("ChooseBanFileName");
+        const QList<QListWidgetItem*> found = files->findItems("Zone Banlog.txt", Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(found.first()).center());
+        QCOMPARE(messages.size(), 1); // the chooser's message names the file too
+        QVERIFY2(messages.takeFirst().endsWith(QDir::toNativeSeparators(folder + "/Zone Banlog.txt")),
+                 qPrintable(messages.value(0)));
+        auto* info = mainForm->findChild<QLabel*>("BanFileInfo");
+        QCOMPARE(info->text(), "Ban file: Zone Banlog.txt\nFolder: " + QDir::toNativeSeparators(folder) + "\nSize: " +
+                                   QLocale().formattedDataSize(2600, 1, QLocale::DataSizeTraditionalFormat) +
+                                   ", changed 2004-05-12 14:22");
+        QVERIFY(QFile::remove(folder + "/Zone Banlog.txt"));
+        BanHandle::SetBanFilePath(QFile::encodeName(folder + "/Zone Banlog.txt").toStdString());
+        QVERIFY(info->text().endsWith("\nNot found."));
+        BanHandle::SetBanFilePath("");
+        QVERIFY(info->text().contains("none chosen"));
     }
 
     // F1 and F2 open Help and About wherever the focus is; Escape closes any other window, also with nothing in it

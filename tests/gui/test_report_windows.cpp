@@ -2,6 +2,7 @@
 // reports in Windows-1252, the one message of a load that is not whole, in each of them, and copying and saving.
 #include "DatabaseForm.h"
 #include "GuiTest.h"
+#include "LoadOutcomeBox.h"
 #include "NameRepeatedOffendersForm.h"
 #include "RepeatedOffendersForm.h"
 #include "ShowBans.h"
@@ -59,6 +60,7 @@ struct FullDevice : QIODevice {
 class TestReportWindows : public QObject {
     Q_OBJECT
 
+    KeptConfig keptConfig; // the search stores its mode
     QTemporaryDir dir;
     RecordedMessages messages;
 
@@ -87,14 +89,26 @@ private slots:
         QTest::addColumn<int>("chatLines");        // -1: the file is not written
         QTest::addColumn<QList<int>>("lines");     // viewer, search, report by id, report by name
         QTest::addColumn<QStringList>("mentions"); // what the message says, none for no message
+        QTest::addColumn<QString>("status");       // what each window's status line says
+        QTest::addColumn<QString>("searchSays");   // beside the search's lists, after two searches
         const QList<int> none{0, 0, 0, 0};
-        QTest::newRow("whole file") << "ban.txt" << 0 << QList<int>{7, 3, 8, 1} << QStringList{};
-        QTest::newRow("no file chosen") << "" << -1 << none << QStringList{"No ban file", "Select banfile."};
+        const QString in = " (in " + QDir::toNativeSeparators(dir.path()) + ")";
+        QTest::newRow("whole file") << "ban.txt" << 0 << QList<int>{7, 3, 8, 1} << QStringList{}
+                                    << "ban.txt" + in + ": 5 lines, 3 ban entries."
+                                    << "3 matches";
+        QTest::newRow("no file chosen") << "" << -1 << none << QStringList{"No ban file", "Select banfile."}
+                                        << "No ban file chosen."
+                                        << "No ban file chosen.";
         QTest::newRow("missing file") << "missing.txt" << -1 << none
-                                      << QStringList{"missing.txt", "cannot be opened", "No such file"};
+                                      << QStringList{"missing.txt", "cannot be opened", "No such file"}
+                                      << "missing.txt" + in + " could not be read: No such file or directory."
+                                      << "The ban file could not be read.";
         const int most = Declares::MaxBanFileLines;
         QTest::newRow("too many lines") << "ban.txt" << most + 100 << QList<int>{most + 2, 2, 2, 0}
-                                        << QStringList{"ban.txt", QString("more than %1 lines").arg(most)};
+                                        << QStringList{"ban.txt", QString("more than %1 lines").arg(most)}
+                                        << "ban.txt" + in +
+                                               QString(": only its first %1 lines read, 2 ban entries.").arg(most)
+                                        << "2 matches";
     }
 
     void loadOutcomeIsShownOnce() {
@@ -107,18 +121,72 @@ private slots:
                    chatLines < 0
                        ? QByteArray()
                        : banFile({entry("Bob", "m1"), entry("Ann", "m2") + "\r\n" + chat + entry("Bob", "m2")}));
+        QFETCH(QString, status);
+        QFETCH(QString, searchSays);
         QList<int> shown;
         for (const auto& [make, list] : kWindows) {
             messages.clear();
             const std::unique_ptr<QWidget> window(make());
             searchModerator(window.get());
             shown.append(int(texts(window->findChild<QListView*>(list)).size()));
+            QCOMPARE(window->findChild<QLabel*>("BanFileStatus")->text(), status);
+            // A second search tells again of a file that cannot be read, not again of one too long.
+            if (auto* count = window->findChild<QLabel*>("MatchCount")) {
+                searchModerator(window.get());
+                QCOMPARE(count->text(), searchSays);
+                QCOMPARE(messages.size(), file.isEmpty() || chatLines < 0 ? 2 : mentions.size() ? 1 : 0);
+                while (messages.size() > 1)
+                    messages.removeLast();
+            }
             QCOMPARE(messages.size(), mentions.isEmpty() ? 0 : 1);
             for (const QString& part : mentions)
                 QVERIFY2(messages.first().startsWith("Mirewatch: ") && messages.first().contains(part),
                          qPrintable(messages.first()));
         }
         QCOMPARE(shown, lines);
+    }
+
+    // An empty report says why in the list, and the notice is no row: "Copy all" takes only the report's lines.
+    void emptyReportsSayWhy_data() {
+        QTest::addColumn<QList<QByteArray>>("entries"); // {"missing"}: no such file
+        QTest::addColumn<QString>("notice");            // in both reports; empty: none
+        QTest::newRow("no ban entries") << QList<QByteArray>{"chat line"} << "No ban entries in this file";
+        QTest::newRow("nobody again") << QList<QByteArray>{entry("Ann", "m1"), entry("Bob", "m2")}
+                                      << "No repeated offender found in this file";
+        QTest::newRow("both found") << QList<QByteArray>{entry("Ann", "m1"), entry("Al", "m1"), entry("Ann", "m2")}
+                                    << "";
+        QTest::newRow("unreadable") << QList<QByteArray>{"missing"} << "The ban file could not be read.";
+    }
+    void emptyReportsSayWhy() {
+        QFETCH(QList<QByteArray>, entries);
+        QFETCH(QString, notice);
+        const bool missing = entries == QList<QByteArray>{"missing"};
+        useBanFile(dir, missing ? "missing.txt" : "ban.txt", missing ? QByteArray() : banFile(entries));
+        for (int window : {2, 3}) {
+            const std::unique_ptr<QWidget> form(kWindows[window].first());
+            showActive(form.get());
+            auto* shown = form->findChild<QLabel*>("ListNotice");
+            QCOMPARE(shown && shown->isVisible() ? shown->text() : QString(), notice);
+            QApplication::clipboard()->clear();
+            form->findChild<QPushButton*>("Cmd_CopyAll")->click();
+            QCOMPARE(QApplication::clipboard()->text(),
+                     texts(form->findChild<QListView*>(kWindows[window].second)).join('\n'));
+        }
+        QCOMPARE(messages.size(), missing ? 2 : 0);
+    }
+
+    // The status line counts the downloads a file holds when there are several; none counted reads as one.
+    void statusLineCountsDownloads() {
+        BanHandle::LoadOutcome outcome;
+        const QString plain = describeLoad("/logs/ban.txt", outcome, 40, 30);
+        for (int downloads : {0, 1, 2, 3}) {
+            outcome.downloads = downloads;
+            QCOMPARE(describeLoad("/logs/ban.txt", outcome, 40, 30),
+                     downloads < 2 ? plain
+                                   : plain.chopped(1) + QString("; %1 downloads in this file; each ban counted once, "
+                                                                "at its latest listing.")
+                                                            .arg(downloads));
+        }
     }
 
     // Ctrl+C copies the selected rows, "Copy all" every row (the search's fields tab-separated); "Save as" writes

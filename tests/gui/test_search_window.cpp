@@ -2,6 +2,7 @@
 // through the matches; the mode still in force when the window is opened again.
 #include "DatabaseForm.h"
 #include "GuiTest.h"
+#include "MainForm.h"
 
 #include <memory>
 
@@ -28,6 +29,7 @@ const QStringList kOptions{"Optn_SearchByIP", "Optn_SearchByMID", "Optn_SearchBy
 class TestSearchWindow : public QObject {
     Q_OBJECT
 
+    KeptConfig keptConfig; // the search mode is stored in it
     QTemporaryDir dir;
     RecordedMessages messages;
     std::unique_ptr<DatabaseForm> form;
@@ -162,6 +164,14 @@ private slots:
                                       "2|Still valid|77|1|2008-04-05|Admin       | 192.168.2.20|BOB"}));
         search("", "\u00e9ric\u20ac");
         QCOMPARE(rows(), QStringList{"4|Still valid|90|3|2009-01-02|Mod\u00c9        | 192.168.9.90|\u00c9ric\u20ac"});
+        // A field wider than its list shows whole in the tool tip.
+        const QByteArray longName = "Wide Name WWWWWWWWWWWWWWWWWWWW"; // as long as a stored name can be
+        useBanFile(dir, "ban.txt", banFile({entry(longName)}));
+        search("", longName);
+        auto* names = form->findChild<QListView*>("BannedAliases");
+        QCOMPARE(shown("BannedAliases"), QStringList{longName});
+        QVERIFY(names->fontMetrics().horizontalAdvance(longName) > names->viewport()->width());
+        QCOMPARE(names->model()->index(0, names->modelColumn()).data(Qt::ToolTipRole).toString(), longName);
     }
 
     // The buttons step through the matches in every list; past the last match and before "no row" they do nothing.
@@ -180,16 +190,32 @@ private slots:
         checkAligned(0, -1, "");
     }
 
-    // The reopened window shows the mode still in force selected, and searches by it.
+    // The reopened window shows the mode still in force selected, and searches by it; the next run starts with
+    // it too (the main window reads it). The query box has the focus.
     void modePersistsAndIsShownOnReopen() {
         for (const QString& option : kOptions) {
             form->findChild<QRadioButton*>(option)->click();
+            Declares::SearchMode = Declares::SearchModeKind::None;
+            { const MainForm nextRun; }
             openWindow();
             for (const QString& name : kOptions)
                 QCOMPARE(form->findChild<QRadioButton*>(name)->isChecked(), name == option);
         }
+        showActive(form.get());
+        QCOMPARE(QApplication::focusWidget(), form->findChild<QLineEdit*>("SearchQuery"));
+        useBanFile(dir, "ban.txt", banFile(kStandard));
         search("", "5"); // still by ban id
         QCOMPARE(shown("BannedAliases"), QStringList{"Carol"});
+        QVERIFY(messages.isEmpty());
+
+        // A mode that cannot be stored still holds for the run, and the window says once that it was not saved.
+        const QString config = QString::fromStdString(API::ConfigFilePath());
+        QVERIFY(QFile::remove(config) && QDir().mkpath(config));
+        for (const char* option : {"Optn_SearchByNick", "Optn_SearchByMID"})
+            form->findChild<QRadioButton*>(option)->click();
+        QCOMPARE(Declares::SearchMode, Declares::SearchModeKind::MID);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().contains("could not be saved in " + config + ": "), qPrintable(messages.first()));
     }
 };
 
