@@ -58,19 +58,11 @@ struct RecordedMessages : QStringList {
 // Puts Config.ini back as it was (or removes it) when the test ends.
 struct KeptConfig {
     QString path = QString::fromStdString(API::ConfigFilePath());
-    QByteArray bytes;
-    bool existed = false;
-    KeptConfig() {
-        QFile file(path);
-        existed = file.open(QIODevice::ReadOnly);
-        bytes = file.readAll();
-    }
+    QFile file{path};
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     ~KeptConfig() {
-        if (QFileInfo(path).isDir())
-            QDir(path).removeRecursively();
-        if (existed)
+        QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        if (!bytes.isNull())
             writeFile(path, bytes);
-        else
-            QFile::remove(path);
     }
 };

@@ -169,7 +169,6 @@ private slots:
         useBanFile(dir, "ban.txt", banFile({entry(longName)}));
         search("", longName);
         auto* names = form->findChild<QListView*>("BannedAliases");
-        QCOMPARE(shown("BannedAliases"), QStringList{longName});
         QVERIFY(names->fontMetrics().horizontalAdvance(longName) > names->viewport()->width());
         QCOMPARE(names->model()->index(0, names->modelColumn()).data(Qt::ToolTipRole).toString(), longName);
     }
@@ -206,7 +205,6 @@ private slots:
         useBanFile(dir, "ban.txt", banFile(kStandard));
         search("", "5"); // still by ban id
         QCOMPARE(shown("BannedAliases"), QStringList{"Carol"});
-        QVERIFY(messages.isEmpty());
 
         // A mode that cannot be stored still holds for the run, and the window says once that it was not saved.
         const QString config = QString::fromStdString(API::ConfigFilePath());
