@@ -27,20 +27,26 @@ double ms(Clock::duration d) {
 // Times every call on the way to the real driver.
 class TimingDriver : public WindowDriver {
 public:
-    bool activateWindow(const std::string& title) override {
+    template <class Activate> auto timeActivation(Activate activate) {
         const auto t = Clock::now();
         commandStarts.push_back(t);
-        const bool ok = real.activateWindow(title);
+        const auto result = activate();
         activateTimes.push_back(Clock::now() - t);
-        return ok;
+        return result;
     }
-    bool sendKeys(const std::string& keys) override {
+
+    WindowId activateWindow(const std::string& title) override {
+        return timeActivation([&] { return real.activateWindow(title); });
+    }
+    bool reactivateWindow(WindowId window, const std::string& title) override {
+        return timeActivation([&] { return real.reactivateWindow(window, title); });
+    }
+    bool sendKeys(WindowId window, const std::string& keys) override {
         const auto t = Clock::now();
-        const bool ok = real.sendKeys(keys);
+        const bool ok = real.sendKeys(window, keys);
         sendTimes.push_back(Clock::now() - t);
         return ok;
     }
-
     PlatformWindowDriver real;
     std::vector<Clock::time_point> commandStarts;
     std::vector<Clock::duration> activateTimes;

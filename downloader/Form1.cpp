@@ -16,6 +16,7 @@ namespace {
 
 const char* const GameCaption = "Continuum";
 const char* const ErrorTitle = "Corvane Error";
+const char* const IdleText = "Status : Waiting.....";
 const char* const ActivationErrorText =
     "ERROR : The program could not activate the specified window. Check that you have set the correct version of "
     "Continuum, and remember that you have to enter Continuum before attempting to download. The download been "
@@ -101,7 +102,7 @@ void Form1::buildControls() {
     // Qt lets a lone radio button be unchecked; an exclusive group keeps it selected for good.
     (new QButtonGroup(this))->addButton(option4);
     QGroupBox* frame2 = frame(this, "Frame2", {24, 320, 505, 41});
-    StatusLabel = label(frame2, "StatusLabel", {16, 16, 473, 17}, "Status : Waiting.....");
+    StatusLabel = label(frame2, "StatusLabel", {16, 16, 473, 17}, IdleText);
     QPushButton* stopButton = button(this, "CMD_STOP", {24, 480, 513, 33}, "Stop download and save the log file");
 
     connect(networkButton, &QPushButton::clicked, this, [this] { start(NetworkKeysTimer); });
@@ -111,30 +112,43 @@ void Form1::buildControls() {
 }
 
 bool Form1::typeIntoGame(const std::vector<std::string>& keys) {
-    // An empty caption would match every window by its prefix.
-    if (SSMODE.empty() || !driver.activateWindow(SSMODE))
+    // The caption picked the window when the run began; a window that took its place, or a similar
+    // caption such as a text editor's "Continuum notes.txt", must not get the keys.
+    if (RunWindow == 0 || !driver.reactivateWindow(RunWindow, SSMODE))
         return false;
     for (const std::string& k : keys) {
-        if (!driver.sendKeys(k))
+        if (!driver.sendKeys(RunWindow, k))
             return false;
     }
     return true;
 }
 
-void Form1::showActivationError() {
+void Form1::showActivationError(bool runEnded) {
+    if (runEnded && !NetworkKeysTimer->isActive() && !ZoneKeysTimer->isActive())
+        StatusLabel->setText(QString::fromLatin1(IdleText));
     Messages::show(this, QString::fromLatin1(ErrorTitle), QString::fromLatin1(ActivationErrorText));
 }
 
 void Form1::start(QTimer* ownTimer) {
     SSMODE = GameCaption;
+    const bool ownRunning = ownTimer->isActive();
+    // A start during a run (of either kind) stays with the run's window; only a new run picks one by caption.
+    const bool running = NetworkKeysTimer->isActive() || ZoneKeysTimer->isActive();
     // Enabling a running timer keeps its phase: the run continues where it is.
-    if (!ownTimer->isActive())
+    if (!ownRunning)
         ownTimer->start();
-    if (!typeIntoGame({})) {
+    bool activated = false;
+    if (running) {
+        activated = typeIntoGame({});
+    } else if (const WindowDriver::WindowId window = driver.activateWindow(SSMODE); window != 0) {
+        RunWindow = window;
+        activated = true;
+    }
+    if (!activated) {
         // A run of this kind ends here; the next start opens a new log at tick 1.
         ownTimer->stop();
         (ownTimer == NetworkKeysTimer ? NetworkTick : ZoneTick) = 0;
-        showActivationError();
+        showActivationError(ownRunning);
     }
 }
 
@@ -145,7 +159,7 @@ void Form1::stop() {
     NetworkTick = 0;
     ZoneTick = 0;
     if (!typeIntoGame({"?log", "{ENTER}"})) {
-        showActivationError();
+        showActivationError(true);
         return;
     }
     StatusLabel->setText(QStringLiteral("Download has been stopped. File saved..."));
@@ -178,10 +192,11 @@ void Form1::tick(Timetable::Kind kind) {
     const Timetable::Step step = Timetable::step(kind, counter, Mode);
 
     if (!step.keys.empty() && !typeIntoGame(step.keys)) {
-        // The game is gone or lost the focus: further keys would land elsewhere.
+        // The game is gone or lost the focus: further keys would land elsewhere. Reported now, by the
+        // tick that failed, and the run is over.
         ownTimer->stop();
         counter = 0;
-        showActivationError();
+        showActivationError(true);
         return;
     }
     StatusLabel->setText(QString::fromStdString(step.status));

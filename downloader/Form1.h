@@ -31,14 +31,18 @@ private:
     void stop();
     void selectExtendedTimeout();
     void tick(Timetable::Kind kind);
-    // Activates the window named by SSMODE and types keys into it, one send each; false as soon as
-    // a step fails, so nothing is typed anywhere but into the game.
+    // Activates the run's window again and types keys into it, one send each; false as soon as a step
+    // fails, so nothing is typed anywhere but into the window the run began with.
     bool typeIntoGame(const std::vector<std::string>& keys);
-    void showActivationError();
+    // Shows the activation error; when it ended a run and none is left, the status line goes back to idle.
+    void showActivationError(bool runEnded);
 
     WindowDriver& driver;
 
     std::string SSMODE;
+    // The window activated by the start of the run under way, or of the last run: every later
+    // activation and key of the run, and Stop's, go to it alone. 0 before any run.
+    WindowDriver::WindowId RunWindow = 0;
     std::int16_t Mode = 0;
     int NetworkTick = 0;
     int ZoneTick = 0;

@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -25,6 +26,10 @@ constexpr auto RequestInterval = 250ms;
 // The focus must still be there this much later: a program that grabs the foreground back at once
 // must not get the keys that follow.
 constexpr auto SettleTime = 40ms;
+// How long a send keeps watching the focus after its last key. The system hands a key to the window
+// that has the focus when it is read, not when it is sent: a focus lost meanwhile loses the keys still
+// on their way, and the send reports it at once rather than the activation of the next tick.
+constexpr auto DeliveryTime = 100ms;
 
 // An unassigned virtual key. Tapped while Alt or Win is held down, it keeps their release from
 // opening the game's menu or the Start menu, which would take the focus.
@@ -112,6 +117,19 @@ struct Search {
     HWND prefix = nullptr;
 };
 
+std::wstring captionOf(HWND w) {
+    const int length = GetWindowTextLengthW(w);
+    std::wstring caption(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(GetWindowTextW(w, caption.data(), length + 1)));
+    return caption;
+}
+
+DWORD processOf(HWND w) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    return process;
+}
+
 // EnumWindows lists top-level windows only, topmost first; a window whose caption equals the
 // title wins over any whose caption only begins with it.
 BOOL CALLBACK visit(HWND w, LPARAM param) {
@@ -119,12 +137,10 @@ BOOL CALLBACK visit(HWND w, LPARAM param) {
     if (!IsWindowVisible(w)) {
         return TRUE;
     }
-    const int length = GetWindowTextLengthW(w);
-    if (length < static_cast<int>(search.title->size())) {
+    if (GetWindowTextLengthW(w) < static_cast<int>(search.title->size())) {
         return TRUE;
     }
-    std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
-    caption.resize(static_cast<std::size_t>(GetWindowTextW(w, caption.data(), length + 1)));
+    const std::wstring caption = captionOf(w);
     if (caption == *search.title) {
         search.exact = w;
         return FALSE;
@@ -139,6 +155,8 @@ BOOL CALLBACK visit(HWND w, LPARAM param) {
 
 struct Win32WindowDriver::Impl {
     HWND activated = nullptr;
+    // The process of each window handed out: a handle of a closed window may one day name another.
+    std::vector<std::pair<HWND, DWORD>> owners;
     bool capsLock = false; // as the game saw it on activation
     std::string error;
 
@@ -190,7 +208,8 @@ struct Win32WindowDriver::Impl {
         SetForegroundWindow(target);
     }
 
-    bool activate(const std::string& title) {
+    // Activates the window that title names or, given a window handed out before, that window alone.
+    bool activate(const std::string& title, HWND window) {
         activated = nullptr;
         if (title.empty()) {
             return fail("an empty title names no window");
@@ -199,11 +218,19 @@ struct Win32WindowDriver::Impl {
         if (!wide) {
             return fail("the title is not valid UTF-8");
         }
-        Search search{&*wide};
-        EnumWindows(&visit, reinterpret_cast<LPARAM>(&search));
-        const HWND target = search.exact != nullptr ? search.exact : search.prefix;
-        if (target == nullptr) {
-            return fail("no top-level window is titled \"" + title + "\"");
+        HWND target = nullptr;
+        if (window != nullptr) {
+            if (!stillThere(window, *wide)) {
+                return fail("the window of the run is gone or no longer titled \"" + title + "\"");
+            }
+            target = window;
+        } else {
+            Search search{&*wide};
+            EnumWindows(&visit, reinterpret_cast<LPARAM>(&search));
+            target = search.exact != nullptr ? search.exact : search.prefix;
+            if (target == nullptr) {
+                return fail("no top-level window is titled \"" + title + "\"");
+            }
         }
         bool focusAsked = false;
         auto nextRequest = Clock::now();
@@ -221,6 +248,7 @@ struct Win32WindowDriver::Impl {
                 std::this_thread::sleep_for(SettleTime);
                 if (confirmed(target)) {
                     activated = target;
+                    remember(target);
                     capsLock = capsLockOf(threadOf(target));
                     error.clear();
                     return true;
@@ -235,6 +263,19 @@ struct Win32WindowDriver::Impl {
             std::this_thread::sleep_for(PollInterval);
         }
         return fail("\"" + title + "\" did not get the keyboard focus");
+    }
+
+    // The same window, by the same process, still shown and captioned as the title says.
+    bool stillThere(HWND w, const std::wstring& title) const {
+        const auto owner = std::find_if(owners.begin(), owners.end(), [w](const auto& o) { return o.first == w; });
+        return owner != owners.end() && IsWindow(w) != FALSE && IsWindowVisible(w) != FALSE &&
+               processOf(w) == owner->second && captionOf(w).starts_with(title);
+    }
+
+    void remember(HWND w) {
+        if (std::none_of(owners.begin(), owners.end(), [w](const auto& o) { return o.first == w; })) {
+            owners.emplace_back(w, processOf(w));
+        }
     }
 
     // The SendKeys text as UTF-16: "{ENTER}" and line breaks are '\r', the Return key; "{{}" and
@@ -303,9 +344,9 @@ struct Win32WindowDriver::Impl {
         return out;
     }
 
-    bool send(const std::string& keys) {
-        if (activated == nullptr) {
-            return fail("no window has been activated");
+    bool send(HWND window, const std::string& keys) {
+        if (activated == nullptr || window != activated) {
+            return fail("keys go only to the window activated last");
         }
         const auto text = parse(keys);
         if (!text) {
@@ -344,10 +385,21 @@ struct Win32WindowDriver::Impl {
             press.push_back(keyInput(vk, false, layout));
         }
         sendInputs(std::move(press));
-        if (ok) {
-            error.clear();
+        return ok && keepsFocus();
+    }
+
+    bool keepsFocus() {
+        const auto until = Clock::now() + DeliveryTime;
+        for (;;) {
+            if (!confirmed(activated)) {
+                return fail("the activated window lost the focus while the keys were on their way");
+            }
+            if (Clock::now() >= until) {
+                error.clear();
+                return true;
+            }
+            std::this_thread::sleep_for(PollInterval);
         }
-        return ok;
     }
 
     // Caps Lock as the game's thread sees it: attached, this thread shares its key state. Read on
@@ -380,12 +432,21 @@ Win32WindowDriver::Win32WindowDriver() : d(std::make_unique<Impl>()) {}
 
 Win32WindowDriver::~Win32WindowDriver() = default;
 
-bool Win32WindowDriver::activateWindow(const std::string& title) {
-    return d->activate(title);
+WindowDriver::WindowId Win32WindowDriver::activateWindow(const std::string& title) {
+    return d->activate(title, nullptr) ? reinterpret_cast<WindowId>(d->activated) : 0;
 }
 
-bool Win32WindowDriver::sendKeys(const std::string& keys) {
-    return d->send(keys);
+bool Win32WindowDriver::reactivateWindow(WindowId window, const std::string& title) {
+    // A null handle would let the caption pick the window.
+    if (window == 0) {
+        d->activated = nullptr;
+        return d->fail("no window to activate again");
+    }
+    return d->activate(title, reinterpret_cast<HWND>(window));
+}
+
+bool Win32WindowDriver::sendKeys(WindowId window, const std::string& keys) {
+    return d->send(reinterpret_cast<HWND>(window), keys);
 }
 
 const std::string& Win32WindowDriver::lastError() const {

@@ -1,5 +1,6 @@
 // WindowDriver for Windows: finds the game's top-level window by caption, brings it to the foreground
-// past the foreground lock, confirms the keyboard focus and types through SendInput. <windows.h>
+// past the foreground lock, confirms the keyboard focus and types through SendInput. A window's id is
+// its handle. <windows.h>
 // stays in the .cpp: its macros clash with Qt's headers.
 #pragma once
 
@@ -15,8 +16,9 @@ public:
     Win32WindowDriver(const Win32WindowDriver&) = delete;
     Win32WindowDriver& operator=(const Win32WindowDriver&) = delete;
 
-    bool activateWindow(const std::string& title) override;
-    bool sendKeys(const std::string& keys) override;
+    WindowId activateWindow(const std::string& title) override;
+    bool reactivateWindow(WindowId window, const std::string& title) override;
+    bool sendKeys(WindowId window, const std::string& keys) override;
 
     // Why the last call failed, for diagnostics; empty after a success.
     const std::string& lastError() const;

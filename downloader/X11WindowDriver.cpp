@@ -3,12 +3,11 @@
 // for the window manager's activation request only.
 #include "X11WindowDriver.h"
 
-#include <X11/XKBlib.h>
+#include "X11Keystrokes.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 
 // Debian's xdo.h (3.20160805) declares its C functions without extern "C".
 extern "C" {
@@ -16,7 +15,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <bit>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -35,6 +33,11 @@ constexpr auto PollInterval = 10ms;
 // The focus must still be there this much later: a program that grabs the focus back at once must
 // not get the keys that follow.
 constexpr auto SettleTime = 40ms;
+// How long a send keeps watching the focus after its last key: a game that loses it while it reads
+// the keys is reported by the send, at once, and not by the activation of the next tick.
+constexpr auto DeliveryTime = 100ms;
+
+using x11keys::Stroke;
 
 // Xlib's default error handler ends the process on BadWindow, which any window may cause by closing
 // between two requests. While a trap is alive, errors of our own connection are recorded instead.
@@ -82,16 +85,12 @@ private:
     bool failed_ = false;
 };
 
-// A window that a title may name, and the top-level window to activate for it.
+// A window that a title may name, and the top-level window to activate for it (the same window
+// but for a game inside a Wine desktop).
 struct Candidate {
     std::string caption;
+    Window named;
     Window activate;
-};
-
-// One key to type: its keycode and the real modifiers that select the wanted level.
-struct Stroke {
-    KeyCode keycode;
-    unsigned int mods;
 };
 
 std::string latin1ToUtf8(const unsigned char* text, std::size_t length) {
@@ -108,66 +107,14 @@ std::string latin1ToUtf8(const unsigned char* text, std::size_t length) {
     return out;
 }
 
-// Decodes UTF-8 into code points; nullopt for malformed input.
-std::optional<std::vector<char32_t>> decodeUtf8(const std::string& text) {
-    std::vector<char32_t> out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        int extra = 0;
-        char32_t cp = 0;
-        if (c < 0x80) {
-            cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + static_cast<std::size_t>(extra) >= text.size()) {
-            return std::nullopt;
-        }
-        for (int k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) {
-                return std::nullopt;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        out.push_back(cp);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
-KeySym keysymForCodePoint(char32_t cp) {
-    if (cp == U'\n' || cp == U'\r') {
-        return XK_Return; // a line break means Enter here, never Linefeed
-    }
-    if (cp == U'\t') {
-        return XK_Tab;
-    }
-    if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF)) {
-        return static_cast<KeySym>(cp);
-    }
-    if (cp > 0xFF && cp <= 0x10FFFF) {
-        return static_cast<KeySym>(0x01000000 | cp);
-    }
-    return NoSymbol;
-}
-
 } // namespace
 
 struct X11WindowDriver::Impl {
     Display* dpy = nullptr;
     xdo_t* xdo = nullptr;
     Window root = 0;
-    Window activated = 0;
+    Window activated = 0;   // the top-level window that holds the focus while keys are typed
+    Window activatedId = 0; // and the window the caller knows, by which it was found
     std::string error;
     Atom wmState = 0, netWmName = 0, utf8String = 0, netActiveWindow = 0, netSupported = 0;
 
@@ -286,7 +233,7 @@ struct X11WindowDriver::Impl {
     void collectNamedDescendants(Window w, Window desktop, int depth, std::vector<Candidate>& out) {
         for (Window child : children(w)) {
             if (auto name = caption(child)) {
-                out.push_back({std::move(*name), desktop});
+                out.push_back({std::move(*name), child, desktop});
             }
             if (depth > 1) {
                 collectNamedDescendants(child, desktop, depth - 1, out);
@@ -305,7 +252,7 @@ struct X11WindowDriver::Impl {
                 continue;
             }
             const bool wineDesktop = name->size() >= wineSuffix.size() && name->ends_with(wineSuffix);
-            out.push_back({std::move(*name), w});
+            out.push_back({std::move(*name), w, w});
             if (wineDesktop) {
                 collectNamedDescendants(w, w, 4, out);
             }
@@ -314,16 +261,18 @@ struct X11WindowDriver::Impl {
         return out;
     }
 
-    std::optional<Window> find(const std::string& title) {
+    // By title: the exact caption first, then the first caption that begins with it. By id: that
+    // window, still found as a top-level window and still captioned so.
+    std::optional<Candidate> find(const std::string& title, Window id = 0) {
         const auto all = candidates();
         for (const auto& c : all) {
-            if (c.caption == title) {
-                return c.activate;
+            if (id == 0 ? c.caption == title : c.named == id && c.caption.starts_with(title)) {
+                return c;
             }
         }
         for (const auto& c : all) {
-            if (c.caption.starts_with(title)) {
-                return c.activate;
+            if (id == 0 && c.caption.starts_with(title)) {
+                return c;
             }
         }
         return std::nullopt;
@@ -374,8 +323,10 @@ struct X11WindowDriver::Impl {
         return !trap.failed() && ok;
     }
 
-    bool activate(const std::string& title) {
+    // Activates the window that title names or, given an id, that window alone (activatedId then).
+    bool activate(const std::string& title, Window id) {
         activated = 0;
+        activatedId = 0;
         if (title.empty()) {
             return fail("an empty title names no window");
         }
@@ -383,23 +334,25 @@ struct X11WindowDriver::Impl {
         if (!windowManagerActivates()) {
             return fail("no window manager that supports _NET_ACTIVE_WINDOW is running");
         }
-        const auto target = find(title);
+        const auto target = find(title, id);
         trap.failed(); // a window that closed during the search is simply not found
         if (!target) {
-            return fail("no top-level window is titled \"" + title + "\"");
+            return fail(id == 0 ? "no top-level window is titled \"" + title + "\""
+                                : "the window of the run is gone or no longer titled \"" + title + "\"");
         }
         // libxdo asks the window manager as a pager would, which it honours even while another
         // program has the focus; it also switches to the window's desktop and restores a minimised one.
-        if (xdo_activate_window(xdo, *target) != 0 || trap.failed()) {
+        if (xdo_activate_window(xdo, target->activate) != 0 || trap.failed()) {
             return fail("the window manager could not be asked to activate \"" + title + "\"");
         }
         // xdo_wait_for_window_active reports success after its timeout too, so the wait is our own.
         const auto deadline = Clock::now() + ActivationTimeout;
         while (Clock::now() < deadline) {
-            if (confirmed(*target, trap)) {
+            if (confirmed(target->activate, trap)) {
                 std::this_thread::sleep_for(SettleTime);
-                if (confirmed(*target, trap)) {
-                    activated = *target;
+                if (confirmed(target->activate, trap)) {
+                    activated = target->activate;
+                    activatedId = target->named;
                     error.clear();
                     return true;
                 }
@@ -409,118 +362,8 @@ struct X11WindowDriver::Impl {
         return fail("\"" + title + "\" did not get the keyboard focus");
     }
 
-    // Finds a key of the current keyboard group that yields sym, with the fewest modifiers; Lock is
-    // never used, since pressing it would toggle Caps Lock.
-    std::optional<Stroke> strokeFor(XkbDescPtr xkb, int group, XModifierKeymap* modmap, KeySym sym) {
-        std::optional<Stroke> best;
-        for (int kc = xkb->min_key_code; kc <= xkb->max_key_code; ++kc) {
-            const auto code = static_cast<KeyCode>(kc);
-            const int groups = XkbKeyNumGroups(xkb, code);
-            if (groups == 0) {
-                continue;
-            }
-            const int g = group < groups ? group : group % groups;
-            XkbKeyTypePtr type = XkbKeyKeyType(xkb, code, g);
-            for (int level = 0; level < type->num_levels; ++level) {
-                if (XkbKeySymEntry(xkb, code, level, g) != sym) {
-                    continue;
-                }
-                std::vector<unsigned int> choices;
-                bool levelZeroTaken = false;
-                for (int e = 0; e < type->map_count; ++e) {
-                    const XkbKTMapEntryRec& entry = type->map[e];
-                    if (!entry.active) {
-                        continue;
-                    }
-                    if (entry.mods.mask == 0 && entry.level != 0) {
-                        levelZeroTaken = true;
-                    }
-                    if (entry.level == level && (entry.mods.mask & LockMask) == 0) {
-                        choices.push_back(entry.mods.mask);
-                    }
-                }
-                if (level == 0 && !levelZeroTaken) {
-                    choices.push_back(0);
-                }
-                for (unsigned int mods : choices) {
-                    if (!modifierKeysFor(modmap, mods)) {
-                        continue;
-                    }
-                    if (!best || std::popcount(mods) < std::popcount(best->mods)) {
-                        best = Stroke{code, mods};
-                    }
-                }
-            }
-        }
-        return best;
-    }
-
-    // One key per modifier bit, taken from the modifier map; nullopt when a bit has none.
-    static std::optional<std::vector<KeyCode>> modifierKeysFor(XModifierKeymap* modmap, unsigned int mods) {
-        std::vector<KeyCode> keys;
-        for (int bit = 0; bit < 8; ++bit) {
-            if ((mods & (1U << bit)) == 0) {
-                continue;
-            }
-            KeyCode found = 0;
-            for (int i = 0; i < modmap->max_keypermod && found == 0; ++i) {
-                found = modmap->modifiermap[bit * modmap->max_keypermod + i];
-            }
-            if (found == 0) {
-                return std::nullopt;
-            }
-            keys.push_back(found);
-        }
-        return keys;
-    }
-
-    // Parses the SendKeys text: "{ENTER}" is Return, "{{}" and "{}}" are braces; other characters
-    // stand for themselves.
-    std::optional<std::vector<KeySym>> parse(const std::string& keys) {
-        std::vector<KeySym> out;
-        std::string plain;
-        auto flush = [&]() -> bool {
-            const auto cps = decodeUtf8(plain);
-            plain.clear();
-            if (!cps) {
-                return fail("the text is not valid UTF-8");
-            }
-            for (char32_t cp : *cps) {
-                const KeySym sym = keysymForCodePoint(cp);
-                if (sym == NoSymbol) {
-                    return fail("character U+" + std::to_string(static_cast<unsigned long>(cp)) + " has no key");
-                }
-                out.push_back(sym);
-            }
-            return true;
-        };
-        for (std::size_t i = 0; i < keys.size();) {
-            if (keys[i] != '{') {
-                plain += keys[i++];
-                continue;
-            }
-            if (!flush()) {
-                return std::nullopt;
-            }
-            if (keys.compare(i, 7, "{ENTER}") == 0) {
-                out.push_back(XK_Return);
-                i += 7;
-            } else if (keys.compare(i, 3, "{{}") == 0 || keys.compare(i, 3, "{}}") == 0) {
-                out.push_back(static_cast<KeySym>(keys[i + 1]));
-                i += 3;
-            } else {
-                fail("unknown key name at \"" + keys.substr(i, 12) + "\"");
-                return std::nullopt;
-            }
-        }
-        if (!flush()) {
-            return std::nullopt;
-        }
-        return out;
-    }
-
     void tap(const Stroke& stroke, XModifierKeymap* modmap) {
-        const auto mods = modifierKeysFor(modmap, stroke.mods).value_or(std::vector<KeyCode>{});
+        const auto mods = x11keys::modifierKeysFor(modmap, stroke.mods).value_or(std::vector<KeyCode>{});
         for (KeyCode m : mods) {
             XTestFakeKeyEvent(dpy, m, True, CurrentTime);
         }
@@ -531,11 +374,11 @@ struct X11WindowDriver::Impl {
         }
     }
 
-    bool send(const std::string& keys) {
-        if (activated == 0) {
-            return fail("no window has been activated");
+    bool send(Window window, const std::string& keys) {
+        if (activated == 0 || window != activatedId) {
+            return fail("keys go only to the window activated last");
         }
-        const auto syms = parse(keys);
+        const auto syms = x11keys::parseKeys(keys, error);
         if (!syms) {
             return false;
         }
@@ -553,7 +396,7 @@ struct X11WindowDriver::Impl {
         } else {
             fail("the keyboard map could not be read");
         }
-        return ok;
+        return ok && keepsFocus(trap);
     }
 
     bool typeAll(const std::vector<KeySym>& syms, XkbDescPtr xkb, XModifierKeymap* modmap, const XkbStateRec& state,
@@ -561,34 +404,47 @@ struct X11WindowDriver::Impl {
         // Every key is looked up first: a character the keyboard cannot produce types nothing at all.
         std::vector<Stroke> strokes;
         for (KeySym sym : syms) {
-            const auto stroke = strokeFor(xkb, state.group, modmap, sym);
+            const auto stroke = x11keys::strokeFor(xkb, state.group, modmap, sym);
             if (!stroke) {
                 const char* name = XKeysymToString(sym);
                 return fail(std::string("the keyboard has no key for ") + (name != nullptr ? name : "a character"));
             }
             strokes.push_back(*stroke);
         }
-        if (!holdsFocus(activated) || trap.failed()) {
-            return fail("the activated window no longer holds the focus");
-        }
-        const auto held = heldModifierKeys(modmap);
-        const unsigned int locked = state.locked_mods;
-        clearModifiers(held, locked, state.latched_mods);
-        bool ok = true;
-        for (const Stroke& s : strokes) {
-            if (!holdsFocus(activated) || trap.failed()) {
-                ok = fail("the activated window lost the focus while typing");
-                break;
-            }
-            tap(s, modmap);
-            XFlush(dpy);
-        }
-        restoreModifiers(held, locked);
-        XSync(dpy, False);
+        // The server goes to the focus when it handles each key, and another program may move the
+        // focus between any check of ours and that moment. While the server is grabbed it serves no
+        // other program, so the window checked is the window that gets every key.
+        XGrabServer(dpy);
+        const bool ok = holdsFocus(activated) && !trap.failed();
         if (ok) {
-            error.clear();
+            const auto held = heldModifierKeys(modmap);
+            const unsigned int locked = state.locked_mods;
+            clearModifiers(held, locked, state.latched_mods);
+            for (const Stroke& s : strokes) {
+                tap(s, modmap);
+            }
+            restoreModifiers(held, locked);
         }
-        return ok;
+        XSync(dpy, False); // the fake keys are handled before the grab ends
+        XUngrabServer(dpy);
+        XFlush(dpy);
+        return ok || fail("the activated window no longer holds the focus");
+    }
+
+    // The keys are in the game's queue now. A game that loses the focus while it reads them has lost
+    // the run all the same; watching for a while lets this send report it.
+    bool keepsFocus(ErrorTrap& trap) {
+        const auto until = Clock::now() + DeliveryTime;
+        for (;;) {
+            if (!holdsFocus(activated) || trap.failed()) {
+                return fail("the activated window lost the focus while the keys were on their way");
+            }
+            if (Clock::now() >= until) {
+                error.clear();
+                return true;
+            }
+            std::this_thread::sleep_for(PollInterval);
+        }
     }
 
     std::vector<KeyCode> heldModifierKeys(XModifierKeymap* modmap) {
@@ -662,19 +518,24 @@ X11WindowDriver::X11WindowDriver() : d(std::make_unique<Impl>()) {
 
 X11WindowDriver::~X11WindowDriver() = default;
 
-bool X11WindowDriver::activateWindow(const std::string& title) {
-    if (d->dpy == nullptr) {
-        d->activated = 0;
-        return false;
-    }
-    return d->activate(title);
+WindowDriver::WindowId X11WindowDriver::activateWindow(const std::string& title) {
+    return d->dpy != nullptr && d->activate(title, 0) ? d->activatedId : 0;
 }
 
-bool X11WindowDriver::sendKeys(const std::string& keys) {
+bool X11WindowDriver::reactivateWindow(WindowId window, const std::string& title) {
     if (d->dpy == nullptr) {
         return false;
     }
-    return d->send(keys);
+    // An id of 0 would let the caption pick the window.
+    if (window == 0) {
+        d->activated = d->activatedId = 0;
+        return d->fail("no window to activate again");
+    }
+    return d->activate(title, static_cast<Window>(window));
+}
+
+bool X11WindowDriver::sendKeys(WindowId window, const std::string& keys) {
+    return d->dpy != nullptr && d->send(static_cast<Window>(window), keys);
 }
 
 const std::string& X11WindowDriver::lastError() const {

@@ -6,23 +6,43 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <map>
 #include <memory>
 #include <string_view>
 
 using Kind = Timetable::Kind;
 
-// The game window "Continuum", matched by caption prefix like the real drivers (so an empty title matches it
-// too), and a record of every call in order.
+// Windows by id, the game "Continuum" (1) and an editor "Continuum Notes" (2), picked by caption like the real
+// drivers (exact caption first, then prefix, so an empty title matches too), and a record of every call in order.
 class RecordingDriver : public WindowDriver {
 public:
-    int callsLeft = -1; // calls that succeed before the game is gone and every later one fails; -1: all
-    QStringList calls;  // "activate TITLE" or the keys sent, with " FAILED" appended on failure
+    std::map<WindowId, std::string> windows{{1, "Continuum"}, {2, "Continuum Notes"}};
+    int callsLeft = -1; // calls that succeed before the game loses the focus for good; -1: all
+    // "activate TITLE" (by caption), "activate #ID" (again) or the keys sent, with " @ID" for any window but the
+    // game and " FAILED" appended on failure
+    QStringList calls;
 
-    bool activateWindow(const std::string& title) override {
-        active = record("activate " + title, std::string_view("Continuum").starts_with(title));
+    WindowId activateWindow(const std::string& title) override {
+        WindowId found = 0;
+        for (bool exact : {true, false}) {
+            for (const auto& [id, caption] : windows) {
+                if (found == 0 && (exact ? caption == title : caption.starts_with(title)))
+                    found = id;
+            }
+        }
+        active = record("activate " + title, found != 0) ? found : 0;
         return active;
     }
-    bool sendKeys(const std::string& keys) override { return record(keys, active); }
+    bool reactivateWindow(WindowId window, const std::string& title) override {
+        const auto it = windows.find(window);
+        active = record("activate #" + std::to_string(window), it != windows.end() && it->second.starts_with(title))
+                     ? window
+                     : 0;
+        return active != 0;
+    }
+    bool sendKeys(WindowId window, const std::string& keys) override {
+        return record(keys + (window == 1 ? "" : " @" + std::to_string(window)), window == active);
+    }
 
 private:
     bool record(const std::string& call, bool possible) {
@@ -32,7 +52,7 @@ private:
         calls << QString::fromStdString(call) + (ok ? "" : " FAILED");
         return ok;
     }
-    bool active = false;
+    WindowId active = 0;
 };
 
 class TestForm1 : public QObject {
@@ -88,7 +108,7 @@ private slots:
                 QCOMPARE(timerOf(*form, Kind::Zone)->interval(), 15000);
             }
             const QStringList calls = fire(Kind::Zone);
-            if (tick < 34 && calls.size() == 3 && calls[0] + calls[2] == "activate Continuum{ENTER}")
+            if (tick < 34 && calls.size() == 3 && calls[0] + calls[2] == "activate #1{ENTER}")
                 commands << calls[1];
             else
                 QCOMPARE(calls, QStringList{});
@@ -106,44 +126,50 @@ private slots:
     }
 
     // Operations with a zone run at tick 1 and a network run at tick 3 going on (or before any start), the game
-    // there throughout, gone (callsLeft 0) or lost after callsLeft calls. One that fails types nothing more and
-    // shows the activation error once, after the runs it ends are off: a stop both, a start its own, a tick its own.
+    // there throughout, closed, restarted or retitled before them, or losing the focus after some calls. The editor
+    // "Continuum Notes" is open throughout. One that fails types nothing more, into no window, and shows the
+    // activation error once, after the runs it ends are off (a stop both, a start its own, a tick its own) and, when
+    // none is left, with the status line back at idle.
     void operations_data() {
         QTest::addColumn<bool>("running");
         QTest::addColumn<QString>("ops");
-        QTest::addColumn<int>("callsLeft");
+        QTest::addColumn<QString>("game");
         QTest::addColumn<QString>("calls");
         QTest::addColumn<QString>("after");
-        auto row = [](const char* name, bool running, const char* ops, int callsLeft, const char* calls,
+        auto row = [](const char* name, bool running, const char* ops, const char* game, const char* calls,
                       const QString& after) {
-            QTest::newRow(name) << running << QString(ops) << callsLeft << QString(calls) << after;
+            QTest::newRow(name) << running << QString(ops) << QString(game) << QString(calls) << after;
         };
-        const char* const failed = "activate Continuum FAILED";
+        const char* const failed = "activate #1 FAILED";
         const QString last = "Downloading network ban log file..."; // the status line of the last tick
-        // Stop resets both counters, so the next start of either kind opens a new log.
-        row("starts after a stop", true, "stop; zone start; zone tick; network start; network tick", -1,
-            "activate Continuum|?log|{ENTER}|activate Continuum|activate Continuum|?log Zone Banlog.txt|{ENTER}|"
-            "activate Continuum|activate Continuum|?log Network Banlog.txt|{ENTER}",
+        const QString idle = "Status : Waiting.....";
+        // Stop resets both counters, so the next start of either kind opens a new log. Only a start without a run
+        // under way picks the window by its caption.
+        row("starts after a stop", true, "stop; zone start; zone tick; network start; network tick", "there",
+            "activate #1|?log|{ENTER}|activate Continuum|activate #1|?log Zone Banlog.txt|{ENTER}|"
+            "activate #1|activate #1|?log Network Banlog.txt|{ENTER}",
             "network on 1, zone off 1: Download progress : 7/238");
         // A start during a run continues it; the next tick of the run turns off a start of the other kind.
-        row("start during the run", true, "network start; zone start; network tick", -1,
-            "activate Continuum|activate Continuum|activate Continuum|?listban -d -* #201 100|{ENTER}",
+        row("start during the run", true, "network start; zone start; network tick", "there",
+            "activate #1|activate #1|activate #1|?listban -d -* #201 100|{ENTER}",
             "network on 4, zone off 1: Download progress : 28/238");
-        row("stop during the runs", true, "stop", -1, "activate Continuum|?log|{ENTER}",
+        row("stop during the runs", true, "stop", "there", "activate #1|?log|{ENTER}",
             "network off 0, zone off 0: Download has been stopped. File saved...");
-        // An empty caption would match every window: nothing is typed and the status line stays.
-        row("stop before any start", false, "stop", -1, "", "network off 0, zone off 0: Status : Waiting.....");
-        row("stop, game gone", true, "stop", 0, failed, "network off 0, zone off 0: " + last);
-        row("start, game gone", true, "network start", 0, failed, "network off 0, zone off 1: " + last);
-        row("start of the other kind, game gone", true, "zone start", 0, failed, "network on 3, zone off 0: " + last);
-        row("tick, game gone", true, "network tick", 0, failed, "network off 0, zone off 1: " + last);
-        row("tick, command lost", true, "network tick", 1, "activate Continuum|?listban -d -* #201 100 FAILED",
-            "network off 0, zone off 1: " + last);
+        row("stop before any start", false, "stop", "there", "", "network off 0, zone off 0: " + idle);
+        row("stop, game gone", true, "stop", "closed", failed, "network off 0, zone off 0: " + idle);
+        row("start, game gone", true, "network start", "closed", failed, "network off 0, zone off 1: " + idle);
+        row("start of the other kind, game gone", true, "zone start", "closed", failed,
+            "network on 3, zone off 0: " + last);
+        row("tick, game gone", true, "network tick", "closed", failed, "network off 0, zone off 1: " + idle);
+        row("tick, game restarted", true, "network tick", "restarted", failed, "network off 0, zone off 1: " + idle);
+        row("tick, game retitled", true, "network tick", "retitled", failed, "network off 0, zone off 1: " + idle);
+        row("tick, command lost", true, "network tick", "lost", "activate #1|?listban -d -* #201 100 FAILED",
+            "network off 0, zone off 1: " + idle);
     }
     void operations() {
         QFETCH(bool, running);
         QFETCH(QString, ops);
-        QFETCH(int, callsLeft);
+        QFETCH(QString, game);
         QFETCH(QString, calls);
         QFETCH(QString, after);
         if (running) {
@@ -153,7 +179,13 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 fire(Kind::Network);
         }
-        driver->callsLeft = callsLeft;
+        if (game != "there" && game != "lost")
+            driver->windows.erase(1);
+        if (game == "restarted")
+            driver->windows[3] = "Continuum";
+        if (game == "retitled")
+            driver->windows[1] = "Notes";
+        driver->callsLeft = game == "lost" ? 1 : -1;
         const qsizetype mark = driver->calls.size();
         for (const QString& op : ops.split("; ")) {
             const Kind kind = op.startsWith("zone") ? Kind::Zone : Kind::Network;
@@ -166,7 +198,7 @@ private slots:
         }
         QCOMPARE(driver->calls.mid(mark).join('|'), calls);
         QCOMPARE(state(), after);
-        QCOMPARE(notices.size(), running && callsLeft < 0 ? 0 : 1);
+        QCOMPARE(notices.size(), running && game == "there" ? 0 : 1);
         for (const QString& notice : notices)
             QVERIFY2(notice.startsWith("Corvane Error: ERROR : The program could not activate the specified window.") &&
                          notice.endsWith(" @ " + after),
@@ -186,8 +218,8 @@ private slots:
         for (Form1* f : {&a, &b})
             click(*f, "Option4");
         QTRY_VERIFY_WITH_TIMEOUT(networkFirst.calls.size() > 2 && zoneFirst.calls.size() > 2, 20000);
-        QCOMPARE(networkFirst.calls.mid(2).join('|'), "activate Continuum|?log Network Banlog.txt|{ENTER}");
-        QCOMPARE(zoneFirst.calls.mid(2).join('|'), "activate Continuum|?log Zone Banlog.txt|{ENTER}");
+        QCOMPARE(networkFirst.calls.mid(2).join('|'), "activate #1|?log Network Banlog.txt|{ENTER}");
+        QCOMPARE(zoneFirst.calls.mid(2).join('|'), "activate #1|?log Zone Banlog.txt|{ENTER}");
     }
 };
 

@@ -19,13 +19,12 @@ void appendLine(const std::string& path, const std::string& line) {
 
 bool parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> values = {
-        {"--title", &o.title}, {"--logs", &o.logs},     {"--transcript", &o.transcript},
-        {"--ready", &o.ready}, {"--stamps", &o.stamps}, {"--desktop-title", &o.desktopTitle}};
-    const std::map<std::string, bool*> flags = {{"--iconic", &o.iconic},
-                                                {"--recorder", &o.recorder},
-                                                {"--steal-focus", &o.stealFocus},
-                                                {"--wine-desktop", &o.wineDesktop},
-                                                {"--unmanaged", &o.unmanaged}};
+        {"--title", &o.title},    {"--logs", &o.logs},     {"--transcript", &o.transcript},
+        {"--ready", &o.ready},    {"--stamps", &o.stamps}, {"--desktop-title", &o.desktopTitle},
+        {"--retitle", &o.retitle}};
+    const std::map<std::string, bool*> flags = {{"--iconic", &o.iconic},          {"--recorder", &o.recorder},
+                                                {"--steal-focus", &o.stealFocus}, {"--wine-desktop", &o.wineDesktop},
+                                                {"--unmanaged", &o.unmanaged},    {"--drop-focus", &o.dropFocus}};
     for (int i = 1; i < argc; ++i) {
         if (const auto v = values.find(argv[i]); v != values.end() && i + 1 < argc) {
             *v->second = argv[++i];

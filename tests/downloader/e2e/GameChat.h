@@ -9,7 +9,8 @@
 //          --iconic (start minimised)  --recorder  --steal-focus (take the focus, and take it back
 //          whenever it is lost)  --wine-desktop (a window titled "Default - Wine desktop", or
 //          --desktop-title, holding a child window titled T)  --unmanaged (X11: override-redirect,
-//          unknown to the window manager)
+//          unknown to the window manager)  --retitle T (once it has read two lines, the window is
+//          titled T)  --drop-focus (once it has read two lines, the window lets the keyboard focus go)
 #pragma once
 
 #include <fstream>
@@ -20,8 +21,9 @@ namespace standin {
 
 struct Options {
     std::string title = "Continuum", logs = ".", transcript, ready, stamps;
-    std::string desktopTitle = "Default - Wine desktop";
-    bool iconic = false, recorder = false, stealFocus = false, wineDesktop = false, unmanaged = false;
+    std::string desktopTitle = "Default - Wine desktop", retitle;
+    bool dropFocus = false, iconic = false, recorder = false, stealFocus = false, wineDesktop = false,
+         unmanaged = false;
 };
 
 // False, with a message, on an unknown option.
@@ -33,7 +35,11 @@ public:
 
     // One typed character (a code point); control characters are kept visible as "<xx>".
     void character(unsigned code);
-    void enter() { line(std::exchange(typed_, {})); }
+    // Handles the typed line; returns how many lines were handled so far.
+    int enter() {
+        line(std::exchange(typed_, {}));
+        return ++lines_;
+    }
     // What a recorder notes for a key, or a marker for an odd key event.
     void note(const std::string& text);
     // Writes the ready file, once: the window can now be found and activated.
@@ -47,6 +53,7 @@ private:
     std::string typed_;
     std::ofstream log_;
     bool ready_ = false;
+    int lines_ = 0;
 };
 
 } // namespace standin

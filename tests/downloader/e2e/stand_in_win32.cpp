@@ -24,8 +24,13 @@ LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
             chat->note("vk " + std::to_string(wp));
         } else if (wp == VK_PACKET || ((lp >> 16) & 0xFF) == 0) {
             chat->note("<no key>");
-        } else if (wp == VK_RETURN) {
-            chat->enter();
+        } else if (wp == VK_RETURN && chat->enter() == 2) {
+            if (!opt.retitle.empty()) {
+                SetWindowTextA(w, opt.retitle.c_str());
+            }
+            if (opt.dropFocus) {
+                SetFocus(nullptr);
+            }
         }
         break;
     case WM_CHAR:

@@ -75,6 +75,14 @@ int main(int argc, char** argv) {
     XMapWindow(dpy, top);
     XFlush(dpy);
 
+    XSetWindowAttributes unmanaged{};
+    unmanaged.override_redirect = True;
+    const Window aside = XCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWOverrideRedirect, &unmanaged);
+    if (opt.dropFocus) {
+        XMapWindow(dpy, aside);
+    }
+
     const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
     standin::Chat chat(opt);
     bool managed = false;
@@ -108,7 +116,17 @@ int main(int argc, char** argv) {
             if (opt.recorder) {
                 chat.note(name != nullptr ? name : "NoSymbol");
             } else if (sym == XK_Return || sym == XK_KP_Enter) {
-                chat.enter();
+                if (chat.enter() == 2) {
+                    if (!opt.retitle.empty()) {
+                        setTitle(dpy, top, opt.retitle);
+                    }
+                    if (opt.dropFocus) {
+                        // To a window of its own that the window manager does not know: focus on no window
+                        // at all would make the window manager hand it straight back.
+                        XSetInputFocus(dpy, aside, RevertToNone, CurrentTime);
+                    }
+                    XFlush(dpy);
+                }
             } else {
                 for (int i = 0; i < n; ++i) {
                     chat.character(static_cast<unsigned char>(buf[i]));
