@@ -38,14 +38,14 @@ QList<QByteArray> runCommands(bool network) {
 // Form1 on the real driver, with fast timers; records its message boxes as "title: text".
 class Harness {
 public:
-    Harness() : form(driver) {
+    // With active set, it waits until Corvane's window is active before a button is pressed, as a user would press
+    // it, so that the window manager does not hand it the focus later, while a run is under way.
+    explicit Harness(bool active = true) : form(driver) {
         Messages::setHandler([this](const QString& title, const QString& text) { messages << title + ": " + text; });
         for (const char* name : {"NetworkKeysTimer", "ZoneKeysTimer"})
             form.findChild<QTimer*>(name)->setInterval(FastIntervalMs);
         form.show();
-        // As a user would press the buttons: in the active window, so that the window manager does not hand it
-        // the focus later, while a run is under way.
-        if (!QTest::qWaitForWindowActive(&form))
+        if (active && !QTest::qWaitForWindowActive(&form))
             throw std::runtime_error("Corvane's window did not become active");
     }
     ~Harness() { Messages::setHandler({}); }
@@ -225,7 +225,7 @@ private slots:
         if (how != ThiefMidRun)
             window = std::make_unique<StandIn>(other);
         StandIn continuum(game);
-        Harness h;
+        Harness h(how != ThiefFirst); // a thief there already keeps Corvane's window from becoming active
         h.click(how == GameCloses ? "CMD_NetworkRetrive" : "CMD_ZoneBanRetrive");
         if (how != ThiefFirst)
             QTRY_VERIFY_WITH_TIMEOUT(continuum.transcript().size() >= (how == ThiefMidRun ? 3 : 2), 10000);
