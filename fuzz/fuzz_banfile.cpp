@@ -1,8 +1,9 @@
-// Feeds arbitrary bytes to the analyser as its ban file: load twice, search in every mode, both reports and
-// the raw viewer, and aborts when a rule that must hold for every file is broken. The expectations come from
-// the input and the table, not from the core's own code, wherever that is possible.
+// Feeds arbitrary bytes to the analyser as its ban file: load twice, search in every mode, both reports, the
+// linked names and the raw viewer, and aborts when a rule that must hold for every file is broken. The expectations
+// come from the input and the table, not from the core's own code, wherever that is possible.
 #include "BanHandle.h"
 #include "Declares.h"
+#include "LinkedNames.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -224,6 +225,53 @@ std::vector<std::string> ExpectedNameReport(const std::vector<BanRecord>& rows) 
     return out;
 }
 
+// Linked names, by machine id with the usual hub threshold and by IP too with a small one: every name in one
+// group at most, each group of two names or more holding every record of its names, and every link an id that
+// records of both its names carry.
+void CheckLinkedNames() {
+    for (const bool byIp : {false, true}) {
+        const auto found = BanHandle::FindLinkedNames({byIp, byIp ? 2 : BanHandle::DefaultHubThreshold});
+        std::unordered_map<std::string_view, std::size_t> groupOf;
+        int names = 0;
+        for (std::size_t g = 0; g < found.groups.size(); ++g) {
+            const auto& group = found.groups[g];
+            Check(group.names.size() >= 2, "a linked group holds two names or more");
+            std::size_t rows = 0;
+            for (const auto& name : group.names) {
+                Check(groupOf.emplace(BanRecordTable[name.row].Name, g).second, "a name is in one group at most");
+                for (int r : name.rows) {
+                    Check(BanRecordTable[r].Name == BanRecordTable[name.row].Name, "a name's bans are its own");
+                }
+                rows += name.rows.size();
+                ++names;
+            }
+            Check(rows == group.rows.size(), "a group's bans are its names' bans");
+            for (const auto& link : group.links) {
+                const auto& key = group.keys[static_cast<std::size_t>(link.key)];
+                const std::string_view text = BanHandle::KeyText(key.kind, key.row);
+                auto carries = [&](int n) {
+                    const auto& rowsOf = group.names[static_cast<std::size_t>(n)].rows;
+                    return std::any_of(rowsOf.begin(), rowsOf.end(),
+                                       [&](int r) { return BanHandle::KeyText(key.kind, r) == text; });
+                };
+                Check(link.first != link.second && carries(link.first) && carries(link.second) &&
+                          BanHandle::IsLinkKey(key.kind, text) && (byIp || key.kind == BanHandle::LinkKind::Mid),
+                      "a link is a usable id that both names carry");
+            }
+        }
+        Check(names == found.nameCount, "the name count is the names in groups");
+        int counted = 0;
+        for (int r = 2; r <= Declares::BanRecordCount; ++r) {
+            counted += groupOf.count(BanRecordTable[r].Name) ? 1 : 0;
+        }
+        std::size_t grouped = 0;
+        for (const auto& group : found.groups) {
+            grouped += group.rows.size();
+        }
+        Check(static_cast<std::size_t>(counted) == grouped, "every record of a grouped name is in its group");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -241,6 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "loading twice gives the same table");
 
     CheckSearches(input);
+    CheckLinkedNames(); // before the machine-id report marks machine ids
     Check(BanHandle::FindRepeatedOffendersByName() == ExpectedNameReport(rows), "name report");
     Check(BanHandle::FindRepeatedOffendersByMid() == ExpectedMidReport(rows), "machine-id report");
 

@@ -1,0 +1,76 @@
+// Linked names: the people behind the bans. Two names are linked when records of theirs carry the same machine
+// id (or, when asked, the same IP address); a group is every name reachable through links. The result refers to
+// the table by row number and copies none of its text, so it is valid until the next load.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace BanHandle {
+
+// An id carried by more distinct names than this joins strangers (an internet café, a shared address) and is
+// not used as a link.
+constexpr int DefaultHubThreshold = 25;
+
+enum class LinkKind { Mid, Ip };
+
+struct LinkedNamesOptions {
+    bool byIp = false;
+    int hubThreshold = DefaultHubThreshold;
+};
+
+struct LinkedName {
+    int row = 0;                   // the name's first record: its text is that row's Name
+    std::vector<int> rows;         // its bans, in table order
+    int firstRow = 0, lastRow = 0; // the records with its earliest and latest ban date
+    bool stillValid = false;       // any of its bans still valid
+};
+
+struct LinkedKey {
+    LinkKind kind = LinkKind::Mid;
+    int row = 0;            // a record carrying it: its text is that row's field, trimmed
+    std::vector<int> names; // indices into the group's names, in table order
+};
+
+// Evidence: the key joined the two names (indices into the group's keys and names).
+struct Link {
+    int key = 0;
+    int first = 0;
+    int second = 0;
+};
+
+struct LinkedGroup {
+    std::vector<LinkedName> names; // latest ban first
+    std::vector<LinkedKey> keys;   // machine ids, then IPs; the most shared first
+    std::vector<Link> links;       // per key, its first name linked to each other name carrying it
+    std::vector<int> rows;         // every ban of its names, in table order
+    bool stillValid = false;
+    int lastRow = 0; // the record with the group's latest ban date
+};
+
+// An id not used as a link because too many names carry it.
+struct Hub {
+    LinkKind kind = LinkKind::Mid;
+    int row = 0;
+    int names = 0;
+};
+
+struct LinkedNames {
+    std::vector<LinkedGroup> groups; // a still-valid ban first, then the latest ban date, newest first
+    std::vector<Hub> hubs;           // the most shared first
+    int nameCount = 0;               // names in all groups
+};
+
+// Groups the records in rows 2..BanRecordCount. Names compare as the name report compares them: exact text.
+// Ids are compared trimmed of spaces; an empty one, a machine id that is not a number and an IP that is not a
+// dotted IPv4 address are never links.
+LinkedNames FindLinkedNames(const LinkedNamesOptions& options = {});
+
+// The text of a key or hub: the row's machine id or IP, trimmed of spaces.
+std::string_view KeyText(LinkKind kind, int row);
+
+// Whether the trimmed text may serve as a link of that kind.
+bool IsLinkKey(LinkKind kind, std::string_view text);
+
+} // namespace BanHandle
