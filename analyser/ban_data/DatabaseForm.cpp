@@ -2,12 +2,15 @@
 
 #include "API.h"
 #include "Declares.h"
+#include "LinkedNamesForm.h"
 #include "LoadOutcomeBox.h"
 #include "Messages.h"
 #include "RowExport.h"
 #include "Text1252.h"
+#include "WindowRegistry.h"
 
 #include <QAbstractTableModel>
+#include <QAction>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -361,6 +364,20 @@ DatabaseForm::DatabaseForm() {
     exportOptions.fileFilter = QStringLiteral("CSV files (*.csv);;All files (*)");
     exportOptions.unit = QStringLiteral("row|rows");
     auto* exporter = new RowExport::Actions(this, {lists_.begin(), lists_.end()}, std::move(exportOptions));
+    // The other names of the current row's player, in the linked-names window.
+    auto* linked = new QAction(QStringLiteral("&Linked names of this player"), this);
+    linked->setObjectName(QStringLiteral("ShowLinkedNames"));
+    linked->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    linked->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(linked, &QAction::triggered, this, [this] {
+        const int row = selection_->currentIndex().row();
+        if (row >= 0) {
+            openWindow<LinkedNamesForm>()->showName(results_->field(row, kColumnCount - 1));
+        }
+    });
+    for (QListView* list : lists_) {
+        list->addAction(linked);
+    }
     matchCount_ = new QLabel(this);
     matchCount_->setObjectName(QStringLiteral("MatchCount"));
     matchCount_->setMinimumWidth(matchCount_->fontMetrics().horizontalAdvance(QStringLiteral("32765 matches")) + 12);

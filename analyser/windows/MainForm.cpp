@@ -9,6 +9,7 @@
 #include "DatabaseForm.h"
 #include "HelpMeForm.h"
 #include "Messages.h"
+#include "LinkedNamesForm.h"
 #include "ShowBans.h"
 #include "WindowRegistry.h"
 
@@ -106,10 +107,16 @@ MainForm::MainForm() {
     auto* openDatabase = makeButton(this, "Cmd_OpenDatabse", QStringLiteral("Spesific database search."),
                                     QStringLiteral("Search the database"));
 
+    auto* linkedNames =
+        makeButton(this, "Cmd_LinkedNames", QStringLiteral("Linked names."),
+                   QStringLiteral("Show every person behind the bans, linked through shared machine ids "
+                                  "and IP addresses."));
+
     connect(selectBanFile, &QPushButton::clicked, this, [] { openWindow<BanPathForm>(); });
     connect(showBans, &QPushButton::clicked, this, [] { openWindow<ShowBans>(); });
     connect(findRepeated, &QPushButton::clicked, this, [] { openWindow<ChooseFindRepForm>(); });
     connect(openDatabase, &QPushButton::clicked, this, [] { openWindow<DatabaseForm>(); });
+    connect(linkedNames, &QPushButton::clicked, this, [] { openWindow<LinkedNamesForm>(); });
 
     auto* grid = new QGridLayout;
     grid->setSpacing(10);
@@ -117,10 +124,12 @@ MainForm::MainForm() {
     grid->addWidget(showBans, 0, 1);
     grid->addWidget(findRepeated, 1, 0);
     grid->addWidget(openDatabase, 1, 1);
+    grid->addWidget(linkedNames, 2, 0);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
+    grid->setRowStretch(2, 1);
 
     banFileInfo_ = new QLabel(this);
     banFileInfo_->setObjectName(QStringLiteral("BanFileInfo"));

@@ -1,4 +1,5 @@
 #include "API.h"
+#include "LinkedCommand.h"
 #include "MainForm.h"
 #include "WindowRegistry.h"
 
@@ -8,9 +9,13 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> status = runLinkedCommand(argc, argv)) {
+        return *status;
+    }
     // Answered before the application object exists, so they need no display.
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
@@ -20,7 +25,10 @@ int main(int argc, char* argv[]) {
         }
         if (option == "--help" || option == "-h") {
             std::printf("Usage: Mirewatch [--help] [--version] [Qt options]\n"
-                        "The ban log analyser. The ban file is chosen in the program and kept in\n%s\n",
+                        "       Mirewatch --linked FILE [--by-ip] [--csv]\n"
+                        "The ban log analyser. The ban file is chosen in the program and kept in\n%s\n"
+                        "--linked prints the people behind the bans of FILE, linked through shared machine ids\n"
+                        "(and IP addresses with --by-ip), as text or as CSV, and exits.\n",
                         API::ConfigFilePath().c_str());
             return 0;
         }

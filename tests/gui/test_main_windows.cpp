@@ -64,6 +64,7 @@ private slots:
                                                             {"Command2", "ShowBans"},
                                                             {"Command1", "ChooseFindRepForm"},
                                                             {"Cmd_OpenDatabse", "DatabaseForm"},
+                                                            {"Cmd_LinkedNames", "LinkedNamesForm"},
                                                             {"Betatest", "BetaTesters"},
                                                             {"HelpMe", "HelpMeForm"},
                                                             {"AboutMe", "AboutMeForm"},
@@ -77,7 +78,7 @@ private slots:
                 QVERIFY2(only(window), window);
             }
             const QWidgetList all = QApplication::topLevelWidgets();
-            QCOMPARE(std::count_if(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); }), 10);
+            QCOMPARE(std::count_if(all.begin(), all.end(), [](QWidget* w) { return w->isVisible(); }), 11);
             only(QStringLiteral("ChooseFindRepForm"))->close(); // the reports it opened stay, and stay the only ones
         }
 

@@ -1,0 +1,3 @@
+#include "Console.h"
+
+void attachParentConsole() {}
