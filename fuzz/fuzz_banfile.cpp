@@ -232,25 +232,27 @@ void CheckLinkedNames() {
     for (const bool byIp : {false, true}) {
         const auto found = BanHandle::FindLinkedNames({byIp, byIp ? 2 : BanHandle::DefaultHubThreshold});
         std::unordered_map<std::string_view, std::size_t> groupOf;
-        int names = 0;
+        int nameCount = 0;
         for (std::size_t g = 0; g < found.groups.size(); ++g) {
             const auto& group = found.groups[g];
-            Check(group.names.size() >= 2, "a linked group holds two names or more");
+            const auto names = found.NamesOf(group);
+            const auto keys = found.KeysOf(group);
+            Check(names.size() >= 2, "a linked group holds two names or more");
             std::size_t rows = 0;
-            for (const auto& name : group.names) {
+            for (const auto& name : names) {
                 Check(groupOf.emplace(BanRecordTable[name.row].Name, g).second, "a name is in one group at most");
-                for (int r : name.rows) {
+                for (int r : found.BansOf(name)) {
                     Check(BanRecordTable[r].Name == BanRecordTable[name.row].Name, "a name's bans are its own");
                 }
-                rows += name.rows.size();
-                ++names;
+                rows += found.BansOf(name).size();
+                ++nameCount;
             }
-            Check(rows == group.rows.size(), "a group's bans are its names' bans");
-            for (const auto& link : group.links) {
-                const auto& key = group.keys[static_cast<std::size_t>(link.key)];
+            Check(rows == found.RowsOf(group).size(), "a group's bans are its names' bans");
+            for (const auto& link : found.LinksOf(group)) {
+                const auto& key = keys[static_cast<std::size_t>(link.key)];
                 const std::string_view text = BanHandle::KeyText(key.kind, key.row);
                 auto carries = [&](int n) {
-                    const auto& rowsOf = group.names[static_cast<std::size_t>(n)].rows;
+                    const auto rowsOf = found.BansOf(names[static_cast<std::size_t>(n)]);
                     return std::any_of(rowsOf.begin(), rowsOf.end(),
                                        [&](int r) { return BanHandle::KeyText(key.kind, r) == text; });
                 };
@@ -259,14 +261,14 @@ void CheckLinkedNames() {
                       "a link is a usable id that both names carry");
             }
         }
-        Check(names == found.nameCount, "the name count is the names in groups");
+        Check(nameCount == found.nameCount, "the name count is the names in groups");
         int counted = 0;
         for (int r = 2; r <= Declares::BanRecordCount; ++r) {
             counted += groupOf.count(BanRecordTable[r].Name) ? 1 : 0;
         }
         std::size_t grouped = 0;
         for (const auto& group : found.groups) {
-            grouped += group.rows.size();
+            grouped += found.RowsOf(group).size();
         }
         Check(static_cast<std::size_t>(counted) == grouped, "every record of a grouped name is in its group");
     }

@@ -3,6 +3,9 @@
 #include "Declares.h"
 
 #include <algorithm>
+#include <compare>
+#include <cstdint>
+#include <functional>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
@@ -28,22 +31,51 @@ struct Numbering {
     std::vector<int> firstRow; // per number
 };
 
+// Open addressing over the numbers, so that numbering a full table allocates a few arrays and no nodes.
 template <class Accept> Numbering Number(int last, std::string_view (*text)(int), Accept accept) {
     Numbering out{std::vector<int>(static_cast<std::size_t>(last) + 1, -1), {}};
-    std::unordered_map<std::string_view, int> numberOf;
-    numberOf.reserve(static_cast<std::size_t>(last));
+    std::size_t capacity = 16;
+    while (capacity < 2 * static_cast<std::size_t>(last)) {
+        capacity *= 2;
+    }
+    std::vector<int> slots(capacity, -1);
+    const std::hash<std::string_view> hash;
     for (int r = 2; r <= last; ++r) {
         const std::string_view t = text(r);
         if (!accept(t)) {
             continue;
         }
-        const auto [it, isNew] = numberOf.try_emplace(t, static_cast<int>(out.firstRow.size()));
-        if (isNew) {
+        std::size_t slot = hash(t) & (capacity - 1);
+        while (slots[slot] >= 0 && text(out.firstRow[static_cast<std::size_t>(slots[slot])]) != t) {
+            slot = (slot + 1) & (capacity - 1);
+        }
+        if (slots[slot] < 0) {
+            slots[slot] = static_cast<int>(out.firstRow.size());
             out.firstRow.push_back(r);
         }
-        out.ids[static_cast<std::size_t>(r)] = it->second;
+        out.ids[static_cast<std::size_t>(r)] = slots[slot];
     }
     return out;
+}
+
+// Dates compare as their text does; packed into two numbers per row, so that sorting reads no strings. The Date
+// column holds at most 10 characters.
+struct DateKey {
+    std::uint64_t high = 0;
+    std::uint32_t low = 0;
+    auto operator<=>(const DateKey&) const = default;
+};
+
+DateKey PackDate(const std::string& date) {
+    DateKey key;
+    for (std::size_t i = 0; i < 8; ++i) {
+        key.high = key.high << 8 | (i < date.size() ? static_cast<unsigned char>(date[i]) : 0U);
+    }
+    for (std::size_t i = 8; i < 10; ++i) {
+        key.low = key.low << 8 | (i < date.size() ? static_cast<unsigned char>(date[i]) : 0U);
+    }
+    key.low = key.low << 8 | static_cast<std::uint32_t>(std::min<std::size_t>(date.size(), 255));
+    return key;
 }
 
 std::string_view NameText(int r) {
@@ -154,26 +186,21 @@ bool IsLinkKey(LinkKind kind, std::string_view text) {
         return !digits.empty() && std::all_of(digits.begin(), digits.end(), IsDigit);
     }
     // Four numbers 0 to 255 of one to three digits, joined by dots.
-    int parts = 0;
-    std::size_t at = 0;
-    while (parts < 4) {
-        std::size_t end = at;
-        while (end < text.size() && IsDigit(text[end]) && end - at < 4) {
-            ++end;
-        }
-        if (end == at || end - at > 3 || std::stoi(std::string(text.substr(at, end - at))) > 255) {
+    int parts = 0, digits = 0, value = 0;
+    for (const char c : text) {
+        if (IsDigit(c)) {
+            value = value * 10 + (c - '0');
+            if (++digits > 3 || value > 255) {
+                return false;
+            }
+        } else if (c == '.' && digits > 0 && parts < 3) {
+            ++parts;
+            digits = value = 0;
+        } else {
             return false;
-        }
-        ++parts;
-        if (parts < 4 && (end >= text.size() || text[end] != '.')) {
-            return false;
-        }
-        at = end + 1;
-        if (parts == 4) {
-            return end == text.size();
         }
     }
-    return false;
+    return parts == 3 && digits > 0;
 }
 
 LinkedNames FindLinkedNames(const LinkedNamesOptions& options) {
@@ -207,110 +234,183 @@ LinkedNames FindLinkedNames(const LinkedNamesOptions& options) {
                      [](const Hub& a, const Hub& b) { return a.names > b.names; });
 
     // Groups of at least two names, numbered in order of their first name.
+    const auto at = [](auto& v, int i) -> auto& {
+        return v[static_cast<std::size_t>(i)];
+    };
     std::vector<int> size(static_cast<std::size_t>(nameCount), 0);
     for (int n = 0; n < nameCount; ++n) {
-        ++size[static_cast<std::size_t>(people.find(n))];
+        ++at(size, people.find(n));
     }
     std::vector<int> groupOf(static_cast<std::size_t>(nameCount), -1);
+    int groupCount = 0;
     for (int n = 0; n < nameCount; ++n) {
         const int root = people.find(n);
-        if (size[static_cast<std::size_t>(root)] >= 2) {
-            if (groupOf[static_cast<std::size_t>(root)] < 0) {
-                groupOf[static_cast<std::size_t>(root)] = static_cast<int>(result.groups.size());
-                result.groups.emplace_back();
+        if (at(size, root) >= 2) {
+            if (at(groupOf, root) < 0) {
+                at(groupOf, root) = groupCount++;
             }
-            groupOf[static_cast<std::size_t>(n)] = groupOf[static_cast<std::size_t>(root)];
+            at(groupOf, n) = at(groupOf, root);
         }
     }
-    if (result.groups.empty()) {
+    if (groupCount == 0) {
         return result;
     }
 
-    // Names with their bans; indexOf[n] is the name's place in its group once sorted.
+    // Each grouped name's bans, dates and validity.
+    std::vector<DateKey> dates(static_cast<std::size_t>(last) + 1);
+    for (int r = 2; r <= last; ++r) {
+        if (at(groupOf, at(names.ids, r)) >= 0) {
+            at(dates, r) = PackDate(at(table, r).Date);
+        }
+    }
     std::vector<LinkedName> byName(static_cast<std::size_t>(nameCount));
     for (int r = 2; r <= last; ++r) {
-        const int n = names.ids[static_cast<std::size_t>(r)];
-        if (groupOf[static_cast<std::size_t>(n)] < 0) {
+        const int n = at(names.ids, r);
+        if (at(groupOf, n) < 0) {
             continue;
         }
-        LinkedName& name = byName[static_cast<std::size_t>(n)];
-        if (name.rows.empty()) {
+        LinkedName& name = at(byName, n);
+        if (name.bans.count++ == 0) {
             name.row = name.firstRow = name.lastRow = r;
         }
-        name.rows.push_back(r);
-        const std::string& date = table[static_cast<std::size_t>(r)].Date;
-        if (date < table[static_cast<std::size_t>(name.firstRow)].Date) {
+        const DateKey date = at(dates, r);
+        if (date < at(dates, name.firstRow)) {
             name.firstRow = r;
         }
-        if (date >= table[static_cast<std::size_t>(name.lastRow)].Date) {
+        if (date >= at(dates, name.lastRow)) {
             name.lastRow = r;
         }
-        name.stillValid = name.stillValid || table[static_cast<std::size_t>(r)].StatusMark == "#";
+        name.stillValid = name.stillValid || at(table, r).StatusMark == "#";
     }
-    auto newer = [&table](int a, int b) {
-        const std::string& da = table[static_cast<std::size_t>(a)].Date;
-        const std::string& db = table[static_cast<std::size_t>(b)].Date;
+    auto newer = [&](int a, int b) {
+        const DateKey da = at(dates, a);
+        const DateKey db = at(dates, b);
         return da != db ? da > db : a > b;
     };
-    std::vector<int> indexOf(static_cast<std::size_t>(nameCount), -1);
-    {
-        std::vector<std::vector<int>> members(result.groups.size());
-        for (int n = 0; n < nameCount; ++n) {
-            if (groupOf[static_cast<std::size_t>(n)] >= 0) {
-                members[static_cast<std::size_t>(groupOf[static_cast<std::size_t>(n)])].push_back(n);
-            }
-        }
-        for (std::size_t g = 0; g < members.size(); ++g) {
-            auto& list = members[g];
-            std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
-                return newer(byName[static_cast<std::size_t>(a)].lastRow, byName[static_cast<std::size_t>(b)].lastRow);
-            });
-            LinkedGroup& group = result.groups[g];
-            group.names.reserve(list.size());
-            for (int n : list) {
-                indexOf[static_cast<std::size_t>(n)] = static_cast<int>(group.names.size());
-                LinkedName& name = byName[static_cast<std::size_t>(n)];
-                group.stillValid = group.stillValid || name.stillValid;
-                group.rows.insert(group.rows.end(), name.rows.begin(), name.rows.end());
-                group.names.push_back(std::move(name));
-            }
-            std::sort(group.rows.begin(), group.rows.end());
-            group.lastRow = group.names.front().lastRow;
-            result.nameCount += static_cast<int>(list.size());
-        }
-    }
 
-    // Keys and the evidence of each link; a key's names are all in one group.
-    for (const KeySet& set : keySets) {
-        std::vector<std::size_t> keysOf(result.groups.size());
-        for (std::size_t k = 0; k < set.hub.size(); ++k) {
-            const int first = set.names.items[static_cast<std::size_t>(set.names.start[k])];
-            const int g = groupOf[static_cast<std::size_t>(first)];
-            if (set.hub[k] || g < 0) {
-                continue;
+    // Groups in their order: a still-valid ban first, then the latest ban.
+    result.groups.resize(static_cast<std::size_t>(groupCount));
+    for (int n = 0; n < nameCount; ++n) {
+        const int g = at(groupOf, n);
+        if (g >= 0) {
+            LinkedGroup& group = at(result.groups, g);
+            const LinkedName& name = at(byName, n);
+            group.stillValid = group.stillValid || name.stillValid;
+            if (group.names.count++ == 0 || newer(name.lastRow, group.lastRow)) {
+                group.lastRow = name.lastRow;
             }
-            LinkedGroup& group = result.groups[static_cast<std::size_t>(g)];
-            LinkedKey key{set.kind, set.numbers.firstRow[k], {}};
-            set.names.each(static_cast<int>(k),
-                           [&](int name) { key.names.push_back(indexOf[static_cast<std::size_t>(name)]); });
-            group.keys.push_back(std::move(key));
+            group.rows.count += name.bans.count;
         }
     }
-    for (LinkedGroup& group : result.groups) {
-        std::stable_sort(group.keys.begin(), group.keys.end(), [](const LinkedKey& a, const LinkedKey& b) {
-            return a.kind != b.kind ? a.kind < b.kind : a.names.size() > b.names.size();
-        });
-        for (std::size_t k = 0; k < group.keys.size(); ++k) {
-            const auto& carriers = group.keys[k].names;
-            for (std::size_t i = 1; i < carriers.size(); ++i) {
-                group.links.push_back({static_cast<int>(k), carriers.front(), carriers[i]});
-            }
-        }
-    }
-
-    std::stable_sort(result.groups.begin(), result.groups.end(), [&](const LinkedGroup& a, const LinkedGroup& b) {
-        return a.stillValid != b.stillValid ? a.stillValid : newer(a.lastRow, b.lastRow);
+    std::vector<int> order(static_cast<std::size_t>(groupCount));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const LinkedGroup& ga = at(result.groups, a);
+        const LinkedGroup& gb = at(result.groups, b);
+        return ga.stillValid != gb.stillValid ? ga.stillValid : newer(ga.lastRow, gb.lastRow);
     });
+    std::vector<int> placeOf(static_cast<std::size_t>(groupCount));
+    {
+        std::vector<LinkedGroup> sorted;
+        sorted.reserve(order.size());
+        int firstName = 0, firstRow = 0;
+        for (int g : order) {
+            at(placeOf, g) = static_cast<int>(sorted.size());
+            LinkedGroup group = at(result.groups, g);
+            group.names.first = firstName;
+            group.rows.first = firstRow;
+            firstName += group.names.count;
+            firstRow += group.rows.count;
+            sorted.push_back(group);
+        }
+        result.groups = std::move(sorted);
+        result.nameCount = firstName;
+    }
+    for (int n = 0; n < nameCount; ++n) {
+        if (at(groupOf, n) >= 0) {
+            at(groupOf, n) = at(placeOf, at(groupOf, n));
+        }
+    }
+
+    // Names laid out group by group, each group's by its latest ban; indexOf is a name's place in its group.
+    std::vector<int> flat(static_cast<std::size_t>(result.nameCount));
+    {
+        std::vector<int> fill(result.groups.size());
+        for (std::size_t g = 0; g < fill.size(); ++g) {
+            fill[g] = result.groups[g].names.first;
+        }
+        for (int n = 0; n < nameCount; ++n) {
+            if (at(groupOf, n) >= 0) {
+                at(flat, at(fill, at(groupOf, n))++) = n;
+            }
+        }
+    }
+    std::vector<int> indexOf(static_cast<std::size_t>(nameCount), -1);
+    std::vector<int> banFill(static_cast<std::size_t>(nameCount), 0);
+    result.names.reserve(flat.size());
+    for (const LinkedGroup& group : result.groups) {
+        const auto begin = flat.begin() + group.names.first;
+        std::sort(begin, begin + group.names.count,
+                  [&](int a, int b) { return newer(at(byName, a).lastRow, at(byName, b).lastRow); });
+        int firstBan = group.rows.first;
+        for (int i = 0; i < group.names.count; ++i) {
+            const int n = *(begin + i);
+            at(indexOf, n) = i;
+            LinkedName name = at(byName, n);
+            name.bans.first = at(banFill, n) = firstBan;
+            firstBan += name.bans.count;
+            result.names.push_back(name);
+        }
+    }
+    result.rows.resize(static_cast<std::size_t>(result.groups.back().rows.first + result.groups.back().rows.count));
+    for (int r = 2; r <= last; ++r) {
+        const int n = at(names.ids, r);
+        if (at(groupOf, n) >= 0) {
+            at(result.rows, at(banFill, n)++) = r;
+        }
+    }
+
+    // Keys and the evidence of each link; a key's names are all in one group. Gathered from both key sets, then
+    // put in group order, each group's machine ids before its IPs, the most shared first.
+    std::vector<std::pair<int, LinkedKey>> keys;
+    for (const KeySet& set : keySets) {
+        for (std::size_t k = 0; k < set.hub.size(); ++k) {
+            const int g = at(groupOf, set.names.items[static_cast<std::size_t>(set.names.start[k])]);
+            if (!set.hub[k] && g >= 0) {
+                keys.push_back(
+                    {g,
+                     {set.kind, set.numbers.firstRow[k], {set.names.start[k], set.names.size(static_cast<int>(k))}}});
+            }
+        }
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first               ? a.first < b.first
+               : a.second.kind != b.second.kind ? a.second.kind < b.second.kind
+                                                : a.second.names.count > b.second.names.count;
+    });
+    result.keys.reserve(keys.size());
+    for (std::size_t k = 0; k < keys.size();) {
+        LinkedGroup& group = at(result.groups, keys[k].first);
+        group.keys.first = static_cast<int>(result.keys.size());
+        group.links.first = static_cast<int>(result.links.size());
+        for (int inGroup = 0; k < keys.size() && &at(result.groups, keys[k].first) == &group; ++k, ++inGroup) {
+            LinkedKey key = keys[k].second;
+            // The key sets' name lists hold name numbers; the result holds places in the group.
+            const Buckets& from = keySets[key.kind == LinkKind::Mid ? 0 : 1].names;
+            const int first = static_cast<int>(result.keyNames.size());
+            for (int i = 0; i < key.names.count; ++i) {
+                const int index = at(indexOf, at(from.items, key.names.first + i));
+                result.keyNames.push_back(index);
+                if (i > 0) {
+                    result.links.push_back({inGroup, at(result.keyNames, first), index});
+                }
+            }
+            key.names.first = first;
+            result.keys.push_back(key);
+        }
+        group.keys.count = static_cast<int>(result.keys.size()) - group.keys.first;
+        group.links.count = static_cast<int>(result.links.size()) - group.links.first;
+    }
     return result;
 }
 

@@ -3,6 +3,7 @@
 // the table by row number and copies none of its text, so it is valid until the next load.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,17 +21,23 @@ struct LinkedNamesOptions {
     int hubThreshold = DefaultHubThreshold;
 };
 
+// A run of a LinkedNames array: [first, first + count).
+struct Range {
+    int first = 0;
+    int count = 0;
+};
+
 struct LinkedName {
     int row = 0;                   // the name's first record: its text is that row's Name
-    std::vector<int> rows;         // its bans, in table order
+    Range bans;                    // in LinkedNames::rows, in table order
     int firstRow = 0, lastRow = 0; // the records with its earliest and latest ban date
     bool stillValid = false;       // any of its bans still valid
 };
 
 struct LinkedKey {
     LinkKind kind = LinkKind::Mid;
-    int row = 0;            // a record carrying it: its text is that row's field, trimmed
-    std::vector<int> names; // indices into the group's names, in table order
+    int row = 0; // a record carrying it: its text is that row's field, trimmed
+    Range names; // in LinkedNames::keyNames: the names carrying it, in table order
 };
 
 // Evidence: the key joined the two names (indices into the group's keys and names).
@@ -40,11 +47,13 @@ struct Link {
     int second = 0;
 };
 
+// A group's parts are runs of the flat arrays of LinkedNames, so a result of thousands of groups is a handful of
+// allocations. Indices inside a group (a key's names, a link's key and names) count from the group's first.
 struct LinkedGroup {
-    std::vector<LinkedName> names; // latest ban first
-    std::vector<LinkedKey> keys;   // machine ids, then IPs; the most shared first
-    std::vector<Link> links;       // per key, its first name linked to each other name carrying it
-    std::vector<int> rows;         // every ban of its names, in table order
+    Range names; // latest ban first
+    Range keys;  // machine ids, then IPs; the most shared first
+    Range links; // per key, its first name linked to each other name carrying it
+    Range rows;  // every ban of its names, name by name
     bool stillValid = false;
     int lastRow = 0; // the record with the group's latest ban date
 };
@@ -60,6 +69,23 @@ struct LinkedNames {
     std::vector<LinkedGroup> groups; // a still-valid ban first, then the latest ban date, newest first
     std::vector<Hub> hubs;           // the most shared first
     int nameCount = 0;               // names in all groups
+
+    std::vector<LinkedName> names;
+    std::vector<LinkedKey> keys;
+    std::vector<int> keyNames; // indices into the key's group's names
+    std::vector<Link> links;
+    std::vector<int> rows;
+
+    template <class T> static std::span<const T> Run(const std::vector<T>& all, Range range) {
+        return std::span<const T>(all).subspan(static_cast<std::size_t>(range.first),
+                                               static_cast<std::size_t>(range.count));
+    }
+    std::span<const LinkedName> NamesOf(const LinkedGroup& g) const { return Run(names, g.names); }
+    std::span<const LinkedKey> KeysOf(const LinkedGroup& g) const { return Run(keys, g.keys); }
+    std::span<const Link> LinksOf(const LinkedGroup& g) const { return Run(links, g.links); }
+    std::span<const int> RowsOf(const LinkedGroup& g) const { return Run(rows, g.rows); }
+    std::span<const int> BansOf(const LinkedName& n) const { return Run(rows, n.bans); }
+    std::span<const int> NamesOf(const LinkedKey& k) const { return Run(keyNames, k.names); }
 };
 
 // Groups the records in rows 2..BanRecordCount. Names compare as the name report compares them: exact text.

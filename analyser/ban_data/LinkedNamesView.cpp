@@ -46,18 +46,18 @@ QString counted(qsizetype count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
 }
 
-GroupView groupView(const BanHandle::LinkedGroup& group) {
+GroupView groupView(const BanHandle::LinkedNames& found, const BanHandle::LinkedGroup& group) {
     GroupView view;
     view.stillValid = group.stillValid;
     QStringList names;
-    for (const BanHandle::LinkedName& name : group.names) {
+    for (const BanHandle::LinkedName& name : found.NamesOf(group)) {
         NameView nameView;
         nameView.name = Text1252::decode(Declares::BanRecordTable[static_cast<std::size_t>(name.row)].Name);
         nameView.stillValid = name.stillValid;
         nameView.label = QStringLiteral("%1 - %2, %3%4")
-                             .arg(nameView.name, counted(static_cast<qsizetype>(name.rows.size()), "ban", "bans"),
-                                  dates(name), name.stillValid ? QStringLiteral(", STILL VALID") : QString());
-        for (int row : name.rows) {
+                             .arg(nameView.name, counted(name.bans.count, "ban", "bans"), dates(name),
+                                  name.stillValid ? QStringLiteral(", STILL VALID") : QString());
+        for (int row : found.BansOf(name)) {
             nameView.bans.push_back(banView(row));
         }
         names.append(nameView.name);
@@ -67,9 +67,9 @@ GroupView groupView(const BanHandle::LinkedGroup& group) {
     view.label = QStringLiteral("%1: %2%3")
                      .arg(counted(names.size(), "name", "names"), names.join(QStringLiteral(", ")),
                           group.stillValid ? QStringLiteral(" - STILL BANNED") : QString());
-    for (const BanHandle::LinkedKey& key : group.keys) {
+    for (const BanHandle::LinkedKey& key : found.KeysOf(group)) {
         QStringList carriers;
-        for (int n : key.names) {
+        for (int n : found.NamesOf(key)) {
             carriers.append(names[n]);
         }
         const QString text = keyText(key.kind, key.row);
@@ -78,8 +78,8 @@ GroupView groupView(const BanHandle::LinkedGroup& group) {
         kind[0] = kind[0].toUpper();
         view.keys.append(QStringLiteral("%1 %2: %3").arg(kind, text, carriers.join(QStringLiteral(", "))));
     }
-    for (const BanHandle::Link& link : group.links) {
-        const BanHandle::LinkedKey& key = group.keys[static_cast<std::size_t>(link.key)];
+    for (const BanHandle::Link& link : found.LinksOf(group)) {
+        const BanHandle::LinkedKey& key = found.KeysOf(group)[static_cast<std::size_t>(link.key)];
         view.links.append(
             QStringLiteral("%1 and %2 share %3 %4")
                 .arg(names[link.first], names[link.second], kindName(key.kind), keyText(key.kind, key.row)));
@@ -123,7 +123,7 @@ LinkedNamesView makeLinkedNamesView(const BanHandle::LinkedNamesOptions& options
     view.nameCount = found.nameCount;
     view.groups.reserve(found.groups.size());
     for (const BanHandle::LinkedGroup& group : found.groups) {
-        view.groups.push_back(groupView(group));
+        view.groups.push_back(groupView(found, group));
     }
     for (const BanHandle::Hub& hub : found.hubs) {
         view.hubs.append(QStringLiteral("%1 %2, shared by %3 names")

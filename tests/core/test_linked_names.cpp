@@ -120,10 +120,13 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
     int nameCount = 0;
     for (std::size_t g = 0; g < found.groups.size(); ++g) {
         const auto& group = found.groups[g];
+        const auto groupNames = found.NamesOf(group);
+        const auto groupKeys = found.KeysOf(group);
+        const std::vector<int> groupRows(found.RowsOf(group).begin(), found.RowsOf(group).end());
         Names names;
         std::vector<int> rowsOfNames;
-        for (std::size_t n = 0; n < group.names.size(); ++n) {
-            const auto& name = group.names[n];
+        for (std::size_t n = 0; n < groupNames.size(); ++n) {
+            const auto& name = groupNames[n];
             names.insert(NameOf(name));
             std::vector<int> own;
             for (int r = 2; r <= Declares::BanRecordCount; ++r) {
@@ -131,7 +134,7 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
                     own.push_back(r);
                 }
             }
-            EXPECT_EQ(name.rows, own) << what;
+            EXPECT_EQ(std::vector<int>(found.BansOf(name).begin(), found.BansOf(name).end()), own) << what;
             EXPECT_EQ(name.row, own.front()) << what;
             EXPECT_EQ(BanRecordTable[name.lastRow].Date, Latest(own)) << what;
             bool valid = false;
@@ -142,29 +145,33 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
             EXPECT_EQ(name.stillValid, valid) << what;
             rowsOfNames.insert(rowsOfNames.end(), own.begin(), own.end());
             if (n > 0) {
-                EXPECT_GE(BanRecordTable[group.names[n - 1].lastRow].Date, BanRecordTable[name.lastRow].Date)
+                EXPECT_GE(BanRecordTable[groupNames[n - 1].lastRow].Date, BanRecordTable[name.lastRow].Date)
                     << what << ": names by their latest ban";
             }
         }
         std::sort(rowsOfNames.begin(), rowsOfNames.end());
-        EXPECT_EQ(group.rows, rowsOfNames) << what;
-        EXPECT_EQ(BanRecordTable[group.lastRow].Date, Latest(group.rows)) << what;
+        auto sortedRows = groupRows;
+        std::sort(sortedRows.begin(), sortedRows.end());
+        EXPECT_EQ(sortedRows, rowsOfNames) << what;
+        EXPECT_EQ(BanRecordTable[group.lastRow].Date, Latest(groupRows)) << what;
         EXPECT_EQ(group.stillValid,
-                  std::any_of(group.names.begin(), group.names.end(), [](const auto& n) { return n.stillValid; }))
+                  std::any_of(groupNames.begin(), groupNames.end(), [](const auto& n) { return n.stillValid; }))
             << what;
         if (g > 0) {
             const auto& before = found.groups[g - 1];
+            const auto beforeRows = found.RowsOf(before);
             EXPECT_TRUE(before.stillValid > group.stillValid ||
-                        (before.stillValid == group.stillValid && Latest(before.rows) >= Latest(group.rows)))
+                        (before.stillValid == group.stillValid &&
+                         Latest({beforeRows.begin(), beforeRows.end()}) >= Latest(groupRows)))
                 << what << ": group order";
         }
         // Its keys are exactly the usable keys of its names; every link is a key both names carry, and the
         // links join all the names.
         std::map<Key, Names> keys;
-        for (const auto& key : group.keys) {
+        for (const auto& key : groupKeys) {
             Names carriers;
-            for (int n : key.names) {
-                carriers.insert(NameOf(group.names[n]));
+            for (int n : found.NamesOf(key)) {
+                carriers.insert(NameOf(groupNames[n]));
             }
             keys[{key.kind, std::string(BanHandle::KeyText(key.kind, key.row))}] = carriers;
         }
@@ -175,18 +182,18 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
             }
         }
         EXPECT_EQ(keys, wanted) << what;
-        std::vector<int> joined(group.names.size());
+        std::vector<int> joined(groupNames.size());
         std::iota(joined.begin(), joined.end(), 0);
         std::function<int(int)> root = [&](int x) { return joined[x] == x ? x : root(joined[x]); };
-        for (const auto& link : group.links) {
-            const auto& carriers = group.keys[link.key].names;
+        for (const auto& link : found.LinksOf(group)) {
+            const auto carriers = found.NamesOf(groupKeys[link.key]);
             EXPECT_NE(link.first, link.second) << what;
             EXPECT_TRUE(std::count(carriers.begin(), carriers.end(), link.first) &&
                         std::count(carriers.begin(), carriers.end(), link.second))
                 << what << ": a link is a key both names carry";
             joined[root(link.first)] = root(link.second);
         }
-        for (std::size_t n = 1; n < group.names.size(); ++n) {
+        for (std::size_t n = 1; n < groupNames.size(); ++n) {
             EXPECT_EQ(root(static_cast<int>(n)), root(0)) << what << ": the links join the group";
         }
         EXPECT_TRUE(groups.insert(names).second) << what;
@@ -236,7 +243,7 @@ TEST(LinkedNames, OrderHubsAndEvidence) {
     std::vector<std::vector<std::string>> order;
     for (const auto& group : found.groups) {
         order.emplace_back();
-        for (const auto& name : group.names) {
+        for (const auto& name : found.NamesOf(group)) {
             order.back().push_back(NameOf(name));
         }
     }
@@ -267,9 +274,10 @@ TEST(LinkedNames, OrderHubsAndEvidence) {
     ASSERT_EQ(found.groups.size(), 1u);
     const auto& group = found.groups[0];
     std::vector<std::string> evidence;
-    for (const auto& link : group.links) {
-        const auto& key = group.keys[link.key];
-        evidence.push_back(NameOf(group.names[link.first]) + "-" + NameOf(group.names[link.second]) + " by " +
+    const auto groupNames = found.NamesOf(group);
+    for (const auto& link : found.LinksOf(group)) {
+        const auto& key = found.KeysOf(group)[link.key];
+        evidence.push_back(NameOf(groupNames[link.first]) + "-" + NameOf(groupNames[link.second]) + " by " +
                            std::string(BanHandle::KeyText(key.kind, key.row)));
     }
     EXPECT_EQ(evidence, (std::vector<std::string>{"C-B by 2", "C-D by 2", "A-B by 1", "B-C by 6.6.6.6"}));
