@@ -184,7 +184,7 @@ LinkedNamesForm::LinkedNamesForm() {
     tree_->setUniformRowHeights(true);
     tree_->setAllColumnsShowFocus(true);
     tree_->header()->setStretchLastSection(true);
-    tree_->setColumnWidth(0, 360);
+    tree_->setColumnWidth(0, 480);
 
     counts_ = new QLabel(this);
     counts_->setObjectName(QStringLiteral("LinkedCounts"));

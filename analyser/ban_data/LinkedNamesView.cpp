@@ -64,9 +64,10 @@ GroupView groupView(const BanHandle::LinkedNames& found, const BanHandle::Linked
         view.search.append(nameView.name);
         view.names.push_back(std::move(nameView));
     }
-    view.label = QStringLiteral("%1: %2%3")
-                     .arg(counted(names.size(), "name", "names"), names.join(QStringLiteral(", ")),
-                          group.stillValid ? QStringLiteral(" - STILL BANNED") : QString());
+    // The mark first, so a cut label still shows it.
+    view.label = QStringLiteral("%1%2: %3")
+                     .arg(group.stillValid ? QStringLiteral("STILL BANNED - ") : QString(),
+                          counted(names.size(), "name", "names"), names.join(QStringLiteral(", ")));
     for (const BanHandle::LinkedKey& key : found.KeysOf(group)) {
         QStringList carriers;
         for (int n : found.NamesOf(key)) {

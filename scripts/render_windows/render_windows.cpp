@@ -9,6 +9,7 @@
 #include "DatabaseForm.h"
 #include "Declares.h"
 #include "HelpMeForm.h"
+#include "LinkedNamesForm.h"
 #include "MainForm.h"
 #include "Messages.h"
 #include "NameRepeatedOffendersForm.h"
@@ -104,6 +105,12 @@ int main(int argc, char* argv[]) {
         press(window, "Cmd_ScrollNext");
     });
     render<RepeatedOffendersForm>(out);
+    render<LinkedNamesForm>(out, [](LinkedNamesForm* window) {
+        press(window, "LinkByIp");
+        if (auto* filter = window->findChild<QLineEdit*>(QStringLiteral("LinkedFilter"))) {
+            Q_EMIT filter->returnPressed(); // opens the first person
+        }
+    });
     render<NameRepeatedOffendersForm>(out);
     render<BanPathForm>(out);
     render<ShowBans>(out);
