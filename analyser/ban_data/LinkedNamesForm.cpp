@@ -38,12 +38,14 @@ class LinkedTreeModel : public QAbstractItemModel {
 public:
     using QAbstractItemModel::QAbstractItemModel;
 
-    void reset(const LinkedNamesView* view) {
+    // The views see the old groups until the reset begins, and the new ones only after it.
+    void reset(LinkedNamesView view) {
         beginResetModel();
-        view_ = view;
+        view_ = std::move(view);
         endResetModel();
     }
-    const GroupView& group(int g) const { return view_->groups[static_cast<std::size_t>(g)]; }
+    const LinkedNamesView& view() const { return view_; }
+    const GroupView& group(int g) const { return view_.groups[static_cast<std::size_t>(g)]; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override {
         if (!hasIndex(row, column, parent)) {
@@ -70,11 +72,8 @@ public:
     }
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        if (!view_) {
-            return 0;
-        }
         if (!parent.isValid()) {
-            return static_cast<int>(view_->groups.size());
+            return static_cast<int>(view_.groups.size());
         }
         if (parent.column() != 0) {
             return 0;
@@ -117,7 +116,7 @@ public:
     }
 
 private:
-    const LinkedNamesView* view_ = nullptr;
+    LinkedNamesView view_;
 };
 
 namespace {
@@ -252,9 +251,8 @@ void LinkedNamesForm::regroup() {
     const BanHandle::LoadOutcome outcome = BanHandle::LoadBanFile();
     showLoadOutcome(this, outcome);
     used_ = hubThreshold_->value();
-    view_ = makeLinkedNamesView({byIp_->isChecked(), used_});
-    model_->reset(&view_);
-    counts_->setText(view_.counts());
+    model_->reset(makeLinkedNamesView({byIp_->isChecked(), used_}));
+    counts_->setText(model_->view().counts());
     fileStatus_->setText(QStringLiteral("%1 - %2 lines")
                              .arg(QDir::toNativeSeparators(Messages::displayPath(Declares::BanFilePath)))
                              .arg(std::max(0, Declares::BanFileLineCount - 1)));
@@ -325,8 +323,8 @@ void LinkedNamesForm::showEvidence() {
     } else {
         lines.append(QStringLiteral("Select a person to see what links the names."));
     }
-    if (!view_.hubs.isEmpty()) {
-        lines.append(view_.hubLine());
+    if (!model_->view().hubs.isEmpty()) {
+        lines.append(model_->view().hubLine());
     }
     evidence_->setPlainText(lines.join(u'\n'));
 }

@@ -36,7 +36,6 @@ private:
     void setStatus(const QString& text);
     std::vector<const GroupView*> shownGroups() const;
 
-    LinkedNamesView view_;
     int used_ = 0; // the hub threshold of the shown groups
     LinkedTreeModel* model_ = nullptr;
     QSortFilterProxyModel* filter_ = nullptr;
