@@ -8,8 +8,8 @@
 #include "ChooseFindRepForm.h"
 #include "DatabaseForm.h"
 #include "HelpMeForm.h"
-#include "Messages.h"
 #include "LinkedNamesForm.h"
+#include "Messages.h"
 #include "ShowBans.h"
 #include "WindowRegistry.h"
 
