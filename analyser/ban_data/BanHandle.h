@@ -4,9 +4,13 @@
 
 #include "Declares.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace BanHandle {
@@ -64,8 +68,76 @@ struct SearchMatch {
 // The records matching the query under Declares::SearchMode, in table order; nothing when no mode is set.
 std::vector<SearchMatch> SearchBanTable(const std::string& query);
 
+// Lines kept back to back in one text: a report of hundreds of thousands of lines then costs two allocations
+// instead of one per line, and a line that recurs (a separator, the second match of a machine id) is stored once.
+class ReportLines {
+public:
+    // Where a line's characters are in the text; can stand for several lines.
+    struct Span {
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = std::string_view;
+
+        const_iterator() = default;
+        const_iterator(const ReportLines* lines, std::size_t k) : lines_(lines), k_(k) {}
+        std::string_view operator*() const { return (*lines_)[k_]; }
+        const_iterator& operator++() {
+            ++k_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++k_;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return k_ == other.k_; }
+
+    private:
+        const ReportLines* lines_ = nullptr;
+        std::size_t k_ = 0;
+    };
+
+    std::size_t size() const { return spans_.size(); }
+    bool empty() const { return spans_.empty(); }
+    std::string_view operator[](std::size_t k) const { return {text_.data() + spans_[k].offset, spans_[k].length}; }
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, spans_.size()}; }
+
+    // Each line as a string of its own, for code that wants them so (a list box decodes them one by one).
+    std::vector<std::string> strings() const { return {begin(), end()}; }
+    bool operator==(const std::vector<std::string>& other) const {
+        return std::equal(begin(), end(), other.begin(), other.end());
+    }
+
+    // Room for this many lines and characters, so that building them allocates nothing more.
+    void reserve(std::size_t lines, std::size_t characters) {
+        spans_.reserve(lines);
+        text_.reserve(characters);
+    }
+    // Stores the characters of one line made of parts, without listing it yet.
+    template <class... Parts> Span store(const Parts&... parts) {
+        const auto offset = static_cast<std::uint32_t>(text_.size());
+        (text_.append(parts), ...);
+        return {offset, static_cast<std::uint32_t>(text_.size() - offset)};
+    }
+    void push(Span line) { spans_.push_back(line); }
+    template <class... Parts> void append(const Parts&... parts) { push(store(parts...)); }
+
+private:
+    std::string text_;
+    std::vector<Span> spans_;
+};
+
 // Report lines of bans sharing a machine id under different names. Marks reported Mid cells "REMOVED".
-std::vector<std::string> FindRepeatedOffendersByMid();
+ReportLines FindRepeatedOffendersByMid();
 
 // Report lines of names banned more than once.
 std::vector<std::string> FindRepeatedOffendersByName();

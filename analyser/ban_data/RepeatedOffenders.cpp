@@ -10,19 +10,24 @@ namespace {
 using Declares::BanRecord;
 
 const std::string Removed = "REMOVED";
+constexpr std::string_view Separator = "...........";
 
-// One string from its parts, allocated once: the reports build tens of thousands of lines.
-template <class... Parts> std::string Join(const Parts&... parts) {
-    std::string out;
-    out.reserve((std::string_view(parts).size() + ...));
-    (out.append(parts), ...);
-    return out;
+// The detail layout of a record, after its head ("Match 1 details : " or "Match 2 details : ").
+ReportLines::Span StoreDetails(ReportLines& lines, std::string_view head, const BanRecord& row) {
+    return lines.store(head, row.Name, "/MID : ", row.Mid, "/BanIP : ", row.Ip, "/Date : ", row.Date,
+                       "   ( Ban # : ", row.Id, ", Days : ", row.Days, ", By : ", row.By, " )");
 }
 
-std::string DetailsLine(std::string_view head, const BanRecord& row) {
-    return Join(head, row.Name, "/MID : ", row.Mid, "/BanIP : ", row.Ip, "/Date : ", row.Date, "   ( Ban # : ", row.Id,
-                ", Days : ", row.Days, ", By : ", row.By, " )");
+// What StoreDetails stores and the offender line, counted without building them.
+std::size_t DetailsLength(const BanRecord& row) {
+    constexpr std::size_t literals = std::string_view("Match 1 details : /MID : /BanIP : /Date : ").size() +
+                                     std::string_view("   ( Ban # : , Days : , By :  )").size();
+    return literals + row.Name.size() + row.Mid.size() + row.Ip.size() + row.Date.size() + row.Id.size() +
+           row.Days.size() + row.By.size();
 }
+
+constexpr std::string_view OffenderHead = "Repeated offender found : ";
+constexpr std::string_view OffenderMiddle = " MATCH As : ";
 
 std::string_view Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -59,10 +64,10 @@ Chains ChainRowsBy(const std::string BanRecord::*field, int last) {
 // Row by row, a row whose machine id is not yet marked pairs with every later row of that machine id under
 // another name, and those are marked. Only the first row of a machine id can find any: once its pass is over,
 // every unmarked row of that id bears its name. So each machine id's rows are visited once, in row order.
-std::vector<std::string> FindRepeatedOffendersByMid() {
+ReportLines FindRepeatedOffendersByMid() {
     auto& table = Declares::BanRecordTable;
     const int last = Declares::BanRecordCount;
-    std::vector<std::string> lines;
+    ReportLines lines;
     if (last < 2) {
         return lines;
     }
@@ -74,40 +79,47 @@ std::vector<std::string> FindRepeatedOffendersByMid() {
         first[r] = first[r] && table[r].Mid != Removed;
     }
 
-    // Which records are reported, first, so that the lines are allocated once.
+    // Which records are reported, and how long their lines are, first: all lines then fit in one allocation.
     std::vector<bool> reported(count, false);
     std::size_t pairs = 0;
+    std::size_t characters = 1 + Separator.size();
     for (int f = 2; f <= last; ++f) {
         if (first[f]) {
             const std::string_view name = Trimmed(table[f].Name);
+            const std::size_t before = pairs;
             for (int x = next[f]; x != 0; x = next[x]) {
                 if (Trimmed(table[x].Name) != name) {
                     reported[x] = true;
+                    characters += OffenderHead.size() + table[x].Name.size() + OffenderMiddle.size() +
+                                  table[f].Name.size() + DetailsLength(table[x]);
                     ++pairs;
                 }
             }
+            characters += pairs > before ? DetailsLength(table[f]) : 0;
         }
     }
 
-    lines.reserve(count - 1 + 5 * pairs);
+    lines.reserve(count - 1 + 5 * pairs, characters);
+    const ReportLines::Span blank = lines.store(" ");
+    const ReportLines::Span separator = lines.store(Separator);
     for (int f = 2; f <= last; ++f) {
         if (first[f]) {
-            std::string secondMatch; // the same for every record that f pairs with
+            ReportLines::Span secondMatch{}; // the same for every record that f pairs with
             for (int x = next[f]; x != 0; x = next[x]) {
                 if (reported[x]) {
-                    if (secondMatch.empty()) {
-                        secondMatch = DetailsLine("Match 2 details : ", table[f]);
+                    if (secondMatch.length == 0) {
+                        secondMatch = StoreDetails(lines, "Match 2 details : ", table[f]);
                     }
-                    lines.emplace_back(" ");
-                    lines.push_back(Join("Repeated offender found : ", table[x].Name, " MATCH As : ", table[f].Name));
-                    lines.push_back(DetailsLine("Match 1 details : ", table[x]));
-                    lines.push_back(secondMatch);
-                    lines.emplace_back(" ");
+                    lines.push(blank);
+                    lines.append(OffenderHead, table[x].Name, OffenderMiddle, table[f].Name);
+                    lines.push(StoreDetails(lines, "Match 1 details : ", table[x]));
+                    lines.push(secondMatch);
+                    lines.push(blank);
                     table[x].Mid = Removed;
                 }
             }
         }
-        lines.emplace_back("...........");
+        lines.push(separator);
     }
     return lines;
 }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 RepeatedOffendersForm::RepeatedOffendersForm() {
@@ -40,12 +41,12 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     resize(900, 560);
 
     fileStatus->load();
-    const std::vector<std::string> report = BanHandle::FindRepeatedOffendersByMid();
-    showLines(list, Text1252::decodeAll(report));
+    const BanHandle::ReportLines report = BanHandle::FindRepeatedOffendersByMid();
+    showLines(list, Text1252::decodeAll(report.strings()));
     // Each record leaves a separator line, so a report without a pair is not empty.
     fileStatus->noticeWhenEmpty(
         list,
         std::none_of(report.begin(), report.end(),
-                     [](const std::string& line) { return line.starts_with("Repeated offender found : "); }),
+                     [](std::string_view line) { return line.starts_with("Repeated offender found : "); }),
         QStringLiteral("No repeated offender found in this file"));
 }
