@@ -65,7 +65,8 @@ struct SearchMatch {
     bool operator==(const SearchMatch&) const = default;
 };
 
-// The records matching the query under Declares::SearchMode, in table order; nothing when no mode is set.
+// The records matching the query under Declares::SearchMode, in table order; nothing when no mode is set. The
+// query's blanks are dropped where the mode drops the row's: leading ones for IP, both ends for MID and Moderator.
 std::vector<SearchMatch> SearchBanTable(const std::string& query);
 
 // Lines kept back to back in one text: a report of hundreds of thousands of lines then costs two allocations

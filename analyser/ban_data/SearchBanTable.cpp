@@ -69,8 +69,19 @@ bool RowMatches(const BanRecord& row, SearchModeKind mode, std::string_view want
     return false;
 }
 
-std::string QueryKey(const std::string& query, SearchModeKind mode) {
-    return mode == SearchModeKind::IP || mode == SearchModeKind::MID ? query : LowerCase(query);
+// The query loses the blanks that the row's side loses, and no others: a field copied from the results keeps
+// the log's padding (" 10.0.0.1", "Sheriff   ") and must find its row again, while a name keeps its blanks.
+std::string QueryKey(std::string_view query, SearchModeKind mode) {
+    switch (mode) {
+    case SearchModeKind::IP:
+        return std::string(TrimmedLeft(query));
+    case SearchModeKind::MID:
+        return std::string(Trimmed(query));
+    case SearchModeKind::Moderator:
+        return LowerCase(std::string(Trimmed(query)));
+    default:
+        return LowerCase(std::string(query));
+    }
 }
 
 std::string StatusText(const std::string& mark, SearchModeKind mode) {

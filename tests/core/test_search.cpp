@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace testing_support;
 using BanHandle::SearchBanTable;
 using Mode = Declares::SearchModeKind;
@@ -40,12 +42,13 @@ TEST_F(Search, MatchingRulesPerMode) {
         std::vector<std::string> ids;
     } cases[] = {
         {Mode::None, "bob", {}},
-        // IP: stored leading blanks are ignored, the query is taken as typed.
+        // IP: leading blanks are ignored on both sides, trailing ones count.
         {Mode::IP, "10.0.0.1", {"123/Still valid", "7/Unknown Error"}},
-        {Mode::IP, " 10.0.0.1", {}},
-        // MID: stored blanks on both sides are ignored, the query as typed.
+        {Mode::IP, "  10.0.0.1", {"123/Still valid", "7/Unknown Error"}},
+        {Mode::IP, "10.0.0.1 ", {}},
+        // MID: blanks on both sides are ignored on both sides.
         {Mode::MID, "1111", {"123/Still valid", "12/Expired"}},
-        {Mode::MID, "1111 ", {}},
+        {Mode::MID, " 1111 ", {"123/Still valid", "12/Expired"}},
         {Mode::MID, "2222", {"7/Unknown Error - 117"}},
         // Nick: both sides lower-cased, nothing trimmed.
         {Mode::Nick, "BOB", {"123/Still valid", "12/Expired"}},
@@ -53,9 +56,11 @@ TEST_F(Search, MatchingRulesPerMode) {
         {Mode::Nick, "\xE9LISE", {"7/Unknown Error"}},
         // BanID: the stored number exactly.
         {Mode::BanID, "12", {"12/Expired"}},
-        // Moderator: stored name lower-cased and trimmed, the query lower-cased but not trimmed.
+        {Mode::BanID, "12 ", {}},
+        // Moderator: both sides lower-cased and trimmed.
         {Mode::Moderator, "SHERIFF", {"123/Still valid", "12/Expired"}},
-        {Mode::Moderator, "sheriff ", {}},
+        {Mode::Moderator, " sheriff  ", {"123/Still valid", "12/Expired"}},
+        {Mode::Moderator, "sher iff", {}},
         // An empty query finds the empty record but never row 1.
         {Mode::Nick, "", {"/Still valid"}},
         {Mode::IP, "", {"/Still valid"}},
@@ -64,6 +69,33 @@ TEST_F(Search, MatchingRulesPerMode) {
     for (const auto& c : cases) {
         EXPECT_EQ(Ids(c.mode, c.query), c.ids) << static_cast<int>(c.mode) << " '" << c.query << "'";
     }
+}
+
+// A field copied from the results (or, for the machine id, from the report) and pasted back as the query finds
+// its row, whatever padding the log gave it.
+TEST(SearchSamples, ACopiedFieldFindsItsRow) {
+    const std::pair<Mode, std::string Declares::BanRecord::*> fields[] = {
+        {Mode::IP, &Declares::BanRecord::Ip},        {Mode::MID, &Declares::BanRecord::Mid},
+        {Mode::Nick, &Declares::BanRecord::Name},    {Mode::BanID, &Declares::BanRecord::Id},
+        {Mode::Moderator, &Declares::BanRecord::By},
+    };
+    for (const char* sample : {"ban_small.txt", "ban_full.txt"}) {
+        Declares::BanFilePath = std::string(MW_EXAMPLES_DIR) + "/" + sample;
+        ASSERT_TRUE(BanHandle::LoadBanFile().ok());
+        const auto rows = Records();
+        for (const auto& [mode, field] : fields) {
+            Declares::SearchMode = mode;
+            int lost = 0;
+            for (const auto& row : rows) {
+                const auto matches = SearchBanTable(row.*field);
+                lost += std::none_of(matches.begin(), matches.end(), [&](const BanHandle::SearchMatch& m) {
+                    return m.Id == row.Id && m.Name == row.Name && m.Ip == row.Ip && m.By == row.By;
+                });
+            }
+            EXPECT_EQ(lost, 0) << sample << " mode " << static_cast<int>(mode) << " of " << rows.size() << " rows";
+        }
+    }
+    Declares::SearchMode = Mode::None;
 }
 
 TEST(LowerCase, LatinAndWindows1252Capitals) {
