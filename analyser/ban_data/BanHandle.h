@@ -144,7 +144,9 @@ ReportLines FindRepeatedOffendersByMid();
 std::vector<std::string> FindRepeatedOffendersByName();
 
 // The raw viewer's entries: "Beginning of file", an empty line, then the file's lines as read by
-// LoadBanFile (at most 32766). Empty when the file cannot be read.
+// LoadBanFile (at most 32766). A line longer than MaxStoredLineLength is shown that far, followed by
+// "\x85 [line cut here: N more characters not shown]" (\x85 is Windows-1252's ellipsis). Empty when the file
+// cannot be read.
 std::vector<std::string> ReadBanFileForViewer();
 
 // Lower-cases A-Z and the Windows-1252 capitals; every other byte is kept.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -10,7 +11,16 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <filesystem>
+#include <string>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,6 +67,19 @@ private:
 };
 
 #ifdef _WIN32
+// BanFilePath is in the ANSI code page, as QFile::encodeName gives it. Opened by its wide form, so that the
+// file is found by the name it has rather than by what the C library makes of the bytes. Empty when the path
+// cannot be converted.
+std::wstring WidePath(const std::string& path) {
+    const int length = static_cast<int>(path.size());
+    const int wideLength = length == 0 ? 0 : ::MultiByteToWideChar(CP_ACP, 0, path.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    if (wideLength > 0) {
+        ::MultiByteToWideChar(CP_ACP, 0, path.data(), length, wide.data(), wideLength);
+    }
+    return wide;
+}
+
 const char* NotRegular(const std::filesystem::file_status& st) {
     using std::filesystem::file_type;
     switch (st.type()) {
@@ -103,13 +126,25 @@ const char* NotRegular(mode_t mode) {
 // forever. Otherwise returns null, with notRegular set or errno telling why.
 std::FILE* OpenRegularFile(const std::string& path, const char*& notRegular) {
 #ifdef _WIN32
+    const std::wstring wide = WidePath(path);
+    if (wide.empty()) {
+        errno = ENOENT;
+        return nullptr;
+    }
     std::error_code ec;
-    notRegular = NotRegular(std::filesystem::status(path, ec));
-    return notRegular ? nullptr : std::fopen(path.c_str(), "rb");
+    notRegular = NotRegular(std::filesystem::status(std::filesystem::path(wide), ec));
+    return notRegular ? nullptr : ::_wfopen(wide.c_str(), L"rb");
 #else
     // Non-blocking, so that opening a FIFO without a writer returns at once.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        // A socket cannot be opened at all (ENXIO, "No such device or address"): name what the path is instead.
+        const int error = errno;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            notRegular = NotRegular(st.st_mode);
+        }
+        errno = error;
         return nullptr;
     }
     struct stat st {};
@@ -132,9 +167,11 @@ std::FILE* OpenRegularFile(const std::string& path, const char*& notRegular) {
 // Reads at most maxLines lines through buffer, a chunk of its size at a time, handing line k (from 0) to
 // lineAt(k) to be filled. CR LF, a lone CR and a lone LF each end a line, also when a chunk ends between
 // CR and LF; a last line without a terminator counts. A stored line is cut at MaxStoredLineLength and the
-// rest of it skipped, so memory stays bounded whatever the file holds.
-template <class LineAt>
-ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_t maxLines, LineAt lineAt) {
+// rest of it skipped, so memory stays bounded whatever the file holds; once such a line has ended,
+// wasCut(line, skipped) hears how many characters were skipped.
+template <class LineAt, class WasCut>
+ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_t maxLines, LineAt lineAt,
+                     WasCut wasCut) {
     ReadResult result;
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(OpenRegularFile(path, result.notRegular));
@@ -143,7 +180,16 @@ ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_
         return result;
     }
     std::string* line = nullptr; // the line being read, once it has a first character
+    std::uintmax_t skipped = 0;  // characters of that line beyond MaxStoredLineLength
     bool pendingCr = false;      // a CR ended the previous chunk; a LF at the next chunk's start belongs to it
+    auto endLine = [&] {
+        ++result.lines;
+        if (skipped != 0) {
+            wasCut(*line, skipped);
+            skipped = 0;
+        }
+        line = nullptr;
+    };
 
     for (;;) {
         const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
@@ -175,12 +221,13 @@ ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_
             }
             const char* t = terminators.next(p);
             const std::size_t room = Declares::MaxStoredLineLength - line->size();
-            line->append(p, std::min(room, static_cast<std::size_t>(t - p)));
+            const std::size_t length = static_cast<std::size_t>(t - p);
+            line->append(p, std::min(room, length));
+            skipped += length - std::min(room, length);
             if (t == end) {
                 break;
             }
-            ++result.lines;
-            line = nullptr;
+            endLine();
             p = t + 1;
             if (*t == '\r') {
                 if (p == end) {
@@ -192,9 +239,15 @@ ReadResult ReadLines(const std::string& path, std::span<char> buffer, std::size_
         }
     }
     if (line) {
-        ++result.lines;
+        endLine();
     }
     return result;
+}
+
+// Where the viewer shows a line that was cut, and how much of it it leaves out; Windows-1252, like the file.
+std::string CutMarker(std::uintmax_t skipped) {
+    return "\x85 [line cut here: " + std::to_string(skipped) + (skipped == 1 ? " more character" : " more characters") +
+           " not shown]";
 }
 
 std::string Describe(int error) {
@@ -214,8 +267,10 @@ LoadOutcome LoadBanFile() {
         outcome.reason = "no ban file has been chosen yet";
     } else {
         // File line k goes straight into slot k + 2, reusing the storage an earlier load gave it.
-        const ReadResult read = ReadLines(Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
-                                          [](std::size_t k) -> std::string& { return BanFileLines[k + 2]; });
+        const ReadResult read = ReadLines(
+            Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
+            [](std::size_t k) -> std::string& { return BanFileLines[k + 2]; },
+            [](std::string&, std::uintmax_t) {}); // the parser reads 140 columns
         if (read.error != 0) {
             outcome.kind = LoadOutcome::Kind::CannotOpen;
             outcome.reason = read.notRegular ? read.notRegular : Describe(read.error);
@@ -237,8 +292,10 @@ std::vector<std::string> ReadBanFileForViewer() {
         return {};
     }
     std::vector<std::string> entries{"Beginning of file", ""};
-    const ReadResult read = ReadLines(Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
-                                      [&entries](std::size_t) -> std::string& { return entries.emplace_back(); });
+    const ReadResult read = ReadLines(
+        Declares::BanFilePath, Declares::BanFileReadBuffer, Declares::MaxBanFileLines,
+        [&entries](std::size_t) -> std::string& { return entries.emplace_back(); },
+        [](std::string& line, std::uintmax_t skipped) { line += CutMarker(skipped); });
     if (read.error != 0) {
         return {};
     }

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #ifndef _WIN32
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 using namespace testing_support;
@@ -19,15 +22,23 @@ namespace {
 
 TEST(Lines, TerminatorsAtAnyChunkEnd) {
     const std::size_t cut = Declares::MaxStoredLineLength;
+    // The viewer shows where a long line was cut and how much of it it leaves out.
+    auto shown = [cut](const std::string& line) {
+        return line.size() <= cut
+                   ? line
+                   : line.substr(0, cut) + "\x85 [line cut here: " + std::to_string(line.size() - cut) +
+                         (line.size() - cut == 1 ? " more character" : " more characters") + " not shown]";
+    };
     struct Case {
         std::string bytes;
-        std::vector<std::string> lines;
+        std::vector<std::string> lines; // as in the file
     } cases[] = {
         {"", {}},
         {"\r\n", {""}},
         {"a\r\n\r\nc\rd\n\r\n\ne\r\r\nf\n\r"s + "a\0b\xff\x80\r\nz"s,
          {"a", "", "c", "d", "", "", "e", "", "f", "", "a\0b\xff\x80"s, "z"}},
-        {std::string(cut + 5, 'f') + "\r\ng", {std::string(cut, 'f'), "g"}},
+        {std::string(cut + 5, 'f') + "\r\ng", {std::string(cut + 5, 'f'), "g"}},
+        {"g\n" + std::string(cut + 1, 'e'), {"g", std::string(cut + 1, 'e')}}, // cut, and at the end of the file
     };
     auto& buffer = Declares::BanFileReadBuffer;
     const std::size_t usual = buffer.size();
@@ -35,13 +46,15 @@ TEST(Lines, TerminatorsAtAnyChunkEnd) {
     for (std::size_t chunk : {std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(7), cut, usual}) {
         buffer.assign(chunk, '\0');
         const std::string head(std::max<std::size_t>(chunk - 1, 1), 'h');
-        for (const auto& c :
-             {cases[0], cases[1], cases[2], cases[3], Case{head + "\r\nx", {head.substr(0, cut), "x"}}}) {
+        for (const auto& c : {cases[0], cases[1], cases[2], cases[3], cases[4], Case{head + "\r\nx", {head, "x"}}}) {
             EXPECT_TRUE(LoadBytes(c.bytes).ok());
-            EXPECT_EQ(std::vector(BanFileLines.begin() + 2, BanFileLines.begin() + BanFileLineCount + 1), c.lines)
+            std::vector<std::string> stored, viewer = {"Beginning of file", ""};
+            for (const std::string& line : c.lines) {
+                stored.push_back(line.substr(0, cut));
+                viewer.push_back(shown(line));
+            }
+            EXPECT_EQ(std::vector(BanFileLines.begin() + 2, BanFileLines.begin() + BanFileLineCount + 1), stored)
                 << "chunk " << chunk;
-            std::vector<std::string> viewer = {"Beginning of file", ""};
-            viewer.insert(viewer.end(), c.lines.begin(), c.lines.end());
             EXPECT_EQ(BanHandle::ReadBanFileForViewer(), viewer) << "chunk " << chunk;
         }
     }
@@ -83,6 +96,12 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
 #ifndef _WIN32
     const auto fifo = (TempDir() / "a-fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto socketPath = (TempDir() / "a-socket").string();
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
 #endif
     struct Case {
         std::string path;
@@ -96,7 +115,8 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOENT)},
 #else
         {(WriteFile("x", "plain") / "below").string(), LoadOutcome::Kind::CannotOpen, std::strerror(ENOTDIR)},
-        {fifo, LoadOutcome::Kind::CannotOpen, "is a FIFO"}, // with no writer: reading it would wait forever
+        {fifo, LoadOutcome::Kind::CannotOpen, "is a FIFO"},         // with no writer: reading it would wait forever
+        {socketPath, LoadOutcome::Kind::CannotOpen, "is a socket"}, // which cannot even be opened
 #endif
     };
     for (const auto& c : cases) {
@@ -111,6 +131,9 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         EXPECT_EQ(Declares::BanRecordTable[2].Name, "EOF");
         EXPECT_TRUE(BanHandle::ReadBanFileForViewer().empty()) << c.path;
     }
+#ifndef _WIN32
+    ::close(listening);
+#endif
 }
 
 } // namespace
