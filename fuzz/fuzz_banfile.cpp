@@ -69,6 +69,11 @@ bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The digits from column 4 of an entry line, five at most.
+std::string_view BanNumber(std::string_view line) {
+    return line.substr(3, std::min(line.find_first_not_of("0123456789", 3), std::size_t{8}) - 3);
+}
+
 void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::string_view>& lines, bool more) {
     using Kind = BanHandle::LoadOutcome::Kind;
     Check(outcome.kind == (more ? Kind::TooManyLines : Kind::Loaded), "a file loads, cut after MaxBanFileLines lines");
@@ -83,12 +88,30 @@ void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::str
     const std::string eof = "EOF";
     Check(BanRecordTable[count + 1] == BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof}, "end marker row");
 
-    int row = 1;
+    // Log sessions begin at "Log file opened" lines; of a ban number (the digits from column 4, five at most)
+    // only the entries of the last session that lists it are counted.
+    std::vector<std::pair<std::string_view, int>> entries; // line and session
+    std::unordered_map<std::string_view, int> latest;      // session, by ban number
+    int session = 0, downloads = 0;
     for (std::string_view line : lines) {
-        if (!line.starts_with("  #") && !line.starts_with("  ^")) {
+        if (line.starts_with("Log file opened")) {
+            ++session;
+        } else if (line.starts_with("  #") || line.starts_with("  ^")) {
+            downloads += entries.empty() || entries.back().second != session;
+            entries.emplace_back(line, session);
+            if (const std::string_view number = BanNumber(line); !number.empty()) {
+                latest[number] = session;
+            }
+        }
+    }
+    Check(outcome.downloads == downloads, "downloads are the sessions with entries");
+
+    int row = 1;
+    for (const auto& [line, lineSession] : entries) {
+        if (const std::string_view number = BanNumber(line); !number.empty() && latest[number] != lineSession) {
             continue;
         }
-        Check(++row <= count, "one record per entry line");
+        Check(++row <= count, "one record per entry line counted");
         const BanRecord& r = BanRecordTable[row];
         Check(r.StatusMark == line.substr(2, 1), "status mark is column 3 of its line");
         Check(r.Id.size() <= 5 && (r.Id.size() <= 1 || AllDigits(r.Id)), "ban number");
@@ -105,7 +128,7 @@ void CheckLoad(const BanHandle::LoadOutcome& outcome, const std::vector<std::str
                   (!r.Ip.empty() || r.Mid.empty()) && (!r.Mid.empty() || r.Name.empty()),
               "no date: no moderator or days; no days: no IP; no IP: no machine id; no machine id: no name");
     }
-    Check(row == count, "every record comes from an entry line");
+    Check(row == count, "every record comes from a counted entry line");
 }
 
 // Each mode's rule stated plainly: the text a row is compared by; the query is lower-cased but for IP and MID.

@@ -42,7 +42,9 @@ void SetSearchMode(Declares::SearchModeKind mode);
 // Reads the file named by Declares::BanFilePath into BanFileLines and parses it into BanRecordTable.
 LoadOutcome LoadBanFile();
 
-// Walks BanFileLines[1..BanFileLineCount] and rebuilds the table up to its end marker row.
+// Walks BanFileLines[1..BanFileLineCount] and rebuilds the table up to its end marker row: one record per entry
+// line, in file order, except that a ban number listed by several downloads keeps only its latest download's
+// listings. Sets BanFileDownloads.
 void ParseBanFile();
 
 // Cuts the fields after the head of the entry line in slot i when its date begins in columns 33 to 40.

@@ -9,6 +9,7 @@ std::vector<char> BanFileReadBuffer(std::size_t(1) << 18);
 
 std::array<BanRecord, BanTableRows + 1> BanRecordTable;
 std::int16_t BanRecordCount = 0;
+std::int32_t BanFileDownloads = 0;
 
 std::string EntryStatusMark;
 std::string EntryBanId;

@@ -44,6 +44,9 @@ extern std::vector<char> BanFileReadBuffer;
 
 extern std::array<BanRecord, BanTableRows + 1> BanRecordTable;
 extern std::int16_t BanRecordCount;
+// How many downloads of the ban list the last parse found (0 for a file without entries). Of a ban number that
+// several downloads list, the table holds the listings of the latest only.
+extern std::int32_t BanFileDownloads;
 
 // The parser's working state for the entry line in hand; cleared before each line.
 extern std::string EntryStatusMark;

@@ -284,6 +284,7 @@ LoadOutcome LoadBanFile() {
         }
     }
     ParseBanFile();
+    outcome.downloads = Declares::BanFileDownloads;
     return outcome;
 }
 

@@ -2,6 +2,10 @@
 #include "Declares.h"
 #include "TextCuts.h"
 
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 namespace BanHandle {
 namespace {
 
@@ -85,6 +89,54 @@ void StoreRecord() {
     row.Ip = EntryIp;
 }
 
+// A download is one log session of the game client: its chat log begins each session with a line
+// "Log file opened: <date>", and a client that logs into an existing file appends the new session after the
+// old one (people also join logs by hand). Lines before the first such line, in a file whose head was cut
+// off, are a session too. A session counts as a download when it lists at least one ban entry.
+bool OpensLogSession(const std::string& line) {
+    return line.starts_with("Log file opened");
+}
+
+// A ban number is the Id of an entry whose column 4 holds a digit; other entries have no number to match.
+bool IsBanNumber(std::string_view id) {
+    return !id.empty() && id.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Keeps, of each ban number, only the listings of the last download that lists it: a later download carries
+// the ban's newer state, and counting both would pair every player with himself. Within one download a
+// number listed twice (pages that overlap) stays twice, as it is in a file of one download. firstRows[d] is
+// the first row of download d. The kept rows move down in file order; swapped, so every row keeps storage.
+void KeepLatestListings(const std::vector<int>& firstRows) {
+    const int last = BanRecordCount;
+    std::unordered_map<std::string_view, int> latest;
+    latest.reserve(static_cast<std::size_t>(last));
+    auto downloadOf = [&firstRows](int row, int& d) {
+        while (d + 1 < static_cast<int>(firstRows.size()) && firstRows[static_cast<std::size_t>(d) + 1] <= row) {
+            ++d;
+        }
+        return d;
+    };
+    int d = 0;
+    for (int r = 2; r <= last; ++r) {
+        if (IsBanNumber(BanRecordTable[r].Id)) {
+            latest[BanRecordTable[r].Id] = downloadOf(r, d);
+        }
+    }
+    std::vector<bool> keep(static_cast<std::size_t>(last) + 1, true);
+    d = 0;
+    for (int r = 2; r <= last; ++r) {
+        const std::string& id = BanRecordTable[r].Id;
+        keep[static_cast<std::size_t>(r)] = !IsBanNumber(id) || latest[id] == downloadOf(r, d);
+    }
+    int kept = 1;
+    for (int r = 2; r <= last; ++r) {
+        if (keep[static_cast<std::size_t>(r)] && ++kept != r) {
+            std::swap(BanRecordTable[kept], BanRecordTable[r]);
+        }
+    }
+    BanRecordCount = static_cast<std::int16_t>(kept);
+}
+
 } // namespace
 
 void ExtractEntryFields(const std::string& line, int d) {
@@ -134,11 +186,19 @@ void ParseBanEntryLine(int i) {
 
 void ParseBanFile() {
     BanRecordCount = 1;
+    BanFileDownloads = 0;
+    std::vector<int> firstRows; // of each download, in file order
+    bool sessionListed = false; // the current log session has an entry
     for (int i = 1; i <= BanFileLineCount; ++i) {
         const std::string& line = BanFileLines[i];
         BanIdExtraDigits = ExtraDigitsOf(line);
         if (!IsEntryLine(line)) {
+            sessionListed = sessionListed && !OpensLogSession(line);
             continue;
+        }
+        if (!sessionListed) {
+            sessionListed = true;
+            firstRows.push_back(BanRecordCount + 1);
         }
         ClearEntryFields();
         const int n = BanIdExtraDigits;
@@ -153,6 +213,10 @@ void ParseBanFile() {
             ParseBanEntryLine(i);
         }
         StoreRecord();
+    }
+    BanFileDownloads = static_cast<std::int32_t>(firstRows.size());
+    if (firstRows.size() > 1) {
+        KeepLatestListings(firstRows);
     }
     static const BanRecord endMarker{"EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF", "EOF"};
     BanRecordTable[BanRecordCount + 1] = endMarker;
