@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the synthetic ban logs in examples/: ban_small.txt, ban_full.txt and ban_over.txt.
+"""Writes the synthetic ban logs in examples/: ban_small.txt, ban_full.txt, ban_over.txt and ban_twice.txt.
 
     python3 scripts/make_samples.py           write the files into examples/
     python3 scripts/make_samples.py --check   regenerate into a temporary directory, fail when a
@@ -7,7 +7,8 @@
                                               the fields it was made from
 
 The files imitate a game client chat log taken while a moderator pages through the ban system's
-`?listban -d` answers: Windows-1252 bytes, CR LF after every line. Everything comes from seeded
+`?listban -d` answers: Windows-1252 bytes, CR LF after every line. ban_twice.txt holds two such sessions
+of one zone a week apart, the second appended to the first as the game client does with an existing log. Everything comes from seeded
 random generators, so every run writes the same bytes. Standard library only.
 
 Entry line layout (columns count from 1; N = number of digits of the ban number minus one):
@@ -44,6 +45,7 @@ deliberate defects (five-digit days, a machine id too long for its blank, an upp
 whose fields after the failing cut are empty.
 """
 
+import copy
 import datetime
 import filecmp
 import os
@@ -384,6 +386,37 @@ def make_log(seed, target, network, small=False, defects=0):
     return lines, entries
 
 
+def make_two_downloads(seed, target):
+    """One zone's list downloaded twice, a week apart, into one log file: the game adds the second session to the
+    end of the first. Bans expire in between and new ones are added; both downloads list every ban they have."""
+    rng = random.Random(seed)
+    second = datetime.date(2026, 11, 28)
+    first = second - datetime.timedelta(days=7)
+    events = make_people(rng, 90, multi_alias=5, repeat_names=5)
+    bans = make_bans(rng, events, 20000, datetime.date(2003, 2, 1), second)
+    # Three week-long bans run out between the downloads, and the last four bans are set in that week.
+    for k, ban in enumerate(bans[-7:]):
+        if k < 3:
+            ban.date, ban.days = first - datetime.timedelta(days=3), 7
+        else:
+            ban.date = first + datetime.timedelta(days=k - 2)
+    speakers = make_names(random.Random(seed + 1), 40, set())
+    lines, entries = [], []
+    for session, stamp in ((first, datetime.datetime(2026, 11, 21, 20, 2, 11)),
+                           (second, datetime.datetime(2026, 11, 28, 21, 14, 7))):
+        listed = []
+        for ban in bans:
+            if ban.date < session:
+                ban = copy.copy(ban)
+                ban.expired = ban.date + datetime.timedelta(days=ban.days) < session
+                listed.append(ban)
+        more, more_entries = session_lines(rng, listed, [(1, 50), (50, 50)], False, stamp, speakers)
+        entries += [(len(lines) + i, ban) for i, ban in more_entries]
+        lines += more
+    assert len(lines) == target, len(lines)
+    return lines, entries
+
+
 SAMPLES = {
     # name: (seed, lines, network listing, small, defect triples)
     "ban_small.txt": (1103, 100, False, True, 0),
@@ -391,6 +424,8 @@ SAMPLES = {
     "ban_full.txt": (3400, 3400, False, False, 2),
     # A whole download in a long session: more lines than the analyser loads.
     "ban_over.txt": (33000, 33000, True, False, 0),
+    # Two downloads of one zone a week apart in one file.
+    "ban_twice.txt": (2211, 203, False, False, None),
 }
 
 
@@ -401,7 +436,10 @@ def encode(lines):
 def write_all(directory):
     produced = {}
     for name, (seed, target, network, small, defects) in SAMPLES.items():
-        lines, entries = make_log(seed, target, network, small, defects)
+        if defects is None:
+            lines, entries = make_two_downloads(seed, target)
+        else:
+            lines, entries = make_log(seed, target, network, small, defects)
         with open(os.path.join(directory, name), "wb") as f:
             f.write(encode(lines))
         produced[name] = entries

@@ -21,9 +21,9 @@ using namespace std::string_literals;
 namespace {
 
 TEST(Lines, TerminatorsAtAnyChunkEnd) {
-    const std::size_t cut = Declares::MaxStoredLineLength;
+    constexpr std::size_t cut = Declares::MaxStoredLineLength;
     // The viewer shows where a long line was cut and how much of it it leaves out.
-    auto shown = [cut](const std::string& line) {
+    auto shown = [](const std::string& line) {
         return line.size() <= cut
                    ? line
                    : line.substr(0, cut) + "\x85 [line cut here: " + std::to_string(line.size() - cut) +

@@ -103,6 +103,14 @@ TEST(Downloads, ABanNumberCountsOnceWithItsLatestListing) {
         EXPECT_EQ(records, c.records) << c.what;
     }
 
+    // Of two downloads a week apart, the second lists every ban of the first, some of them expired since.
+    std::ifstream twice(std::string(MW_EXAMPLES_DIR) + "/ban_twice.txt", std::ios::binary);
+    const std::string both{std::istreambuf_iterator<char>(twice), std::istreambuf_iterator<char>()};
+    ASSERT_EQ(LoadBytes(both.substr(both.find("\r\nLog file opened") + 2)).downloads, 1);
+    const auto second = Records();
+    EXPECT_EQ(LoadBytes(both).downloads, 2);
+    EXPECT_EQ(Records(), second);
+
     // A file of one download keeps every entry; the same download twice gives the same table and reports.
     for (const char* sample : {"ban_small.txt", "ban_full.txt", "ban_over.txt"}) {
         std::ifstream in(std::string(MW_EXAMPLES_DIR) + "/" + sample, std::ios::binary);
