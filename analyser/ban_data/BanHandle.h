@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,7 +111,7 @@ public:
 
     std::size_t size() const { return spans_.size(); }
     bool empty() const { return spans_.empty(); }
-    std::string_view operator[](std::size_t k) const { return {text_.data() + spans_[k].offset, spans_[k].length}; }
+    std::string_view operator[](std::size_t k) const { return {text_.get() + spans_[k].offset, spans_[k].length}; }
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, spans_.size()}; }
 
@@ -123,19 +124,37 @@ public:
     // Room for this many lines and characters, so that building them allocates nothing more.
     void reserve(std::size_t lines, std::size_t characters) {
         spans_.reserve(lines);
-        text_.reserve(characters);
+        if (characters > capacity_) {
+            Regrow(characters);
+        }
     }
-    // Stores the characters of one line made of parts, without listing it yet.
+    // Stores the characters of one line made of parts, without listing it yet. Copied part by part into room
+    // made once for the line: the report stores some hundred thousand lines of a dozen parts each.
     template <class... Parts> Span store(const Parts&... parts) {
-        const auto offset = static_cast<std::uint32_t>(text_.size());
-        (text_.append(parts), ...);
-        return {offset, static_cast<std::uint32_t>(text_.size() - offset)};
+        const std::size_t length = (std::string_view(parts).size() + ...);
+        if (length > capacity_ - size_) {
+            Regrow(std::max(2 * capacity_, size_ + length));
+        }
+        char* out = text_.get() + size_;
+        ((out = std::copy_n(std::string_view(parts).data(), std::string_view(parts).size(), out)), ...);
+        const Span line{static_cast<std::uint32_t>(size_), static_cast<std::uint32_t>(length)};
+        size_ += length;
+        return line;
     }
     void push(Span line) { spans_.push_back(line); }
     template <class... Parts> void append(const Parts&... parts) { push(store(parts...)); }
 
 private:
-    std::string text_;
+    void Regrow(std::size_t capacity) {
+        auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::copy_n(text_.get(), size_, larger.get());
+        text_ = std::move(larger);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> text_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     std::vector<Span> spans_;
 };
 
