@@ -2,8 +2,8 @@
 #include "Declares.h"
 #include "TextCuts.h"
 
+#include <algorithm>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace BanHandle {
@@ -97,9 +97,23 @@ bool OpensLogSession(const std::string& line) {
     return line.starts_with("Log file opened");
 }
 
-// A ban number is the Id of an entry whose column 4 holds a digit; other entries have no number to match.
-bool IsBanNumber(std::string_view id) {
-    return !id.empty() && id.find_first_not_of("0123456789") == std::string_view::npos;
+// A ban number is the Id of an entry whose column 4 holds a digit: one to five digits. Its key is its value,
+// told apart by its length so that "12" and "012" stay different texts as everywhere else; -1 for an Id that
+// is no ban number.
+constexpr int BanNumberKeys = 6 * 100000;
+
+int BanNumberKey(std::string_view id) {
+    if (id.empty() || id.size() > 5) {
+        return -1;
+    }
+    int value = 0;
+    for (const char ch : id) {
+        if (ch < '0' || ch > '9') {
+            return -1;
+        }
+        value = value * 10 + (ch - '0');
+    }
+    return static_cast<int>(id.size()) * 100000 + value;
 }
 
 // Keeps, of each ban number, only the listings of the last download that lists it: a later download carries
@@ -108,30 +122,29 @@ bool IsBanNumber(std::string_view id) {
 // the first row of download d. The kept rows move down in file order; swapped, so every row keeps storage.
 void KeepLatestListings(const std::vector<int>& firstRows) {
     const int last = BanRecordCount;
-    std::unordered_map<std::string_view, int> latest;
-    latest.reserve(static_cast<std::size_t>(last));
-    auto downloadOf = [&firstRows](int row, int& d) {
-        while (d + 1 < static_cast<int>(firstRows.size()) && firstRows[static_cast<std::size_t>(d) + 1] <= row) {
-            ++d;
-        }
-        return d;
-    };
-    int d = 0;
-    for (int r = 2; r <= last; ++r) {
-        if (IsBanNumber(BanRecordTable[r].Id)) {
-            latest[BanRecordTable[r].Id] = downloadOf(r, d);
-        }
+    std::vector<int> downloadOf(static_cast<std::size_t>(last) + 1, 0);
+    for (std::size_t d = 0; d < firstRows.size(); ++d) {
+        const auto end = d + 1 < firstRows.size() ? downloadOf.begin() + firstRows[d + 1] : downloadOf.end();
+        std::fill(downloadOf.begin() + firstRows[d], end, static_cast<int>(d));
     }
-    std::vector<bool> keep(static_cast<std::size_t>(last) + 1, true);
-    d = 0;
+    // Download by key; made once for the process, and every entry set here is reset before returning.
+    static std::vector<int> latest(BanNumberKeys, -1);
     for (int r = 2; r <= last; ++r) {
-        const std::string& id = BanRecordTable[r].Id;
-        keep[static_cast<std::size_t>(r)] = !IsBanNumber(id) || latest[id] == downloadOf(r, d);
+        if (const int key = BanNumberKey(BanRecordTable[r].Id); key >= 0) {
+            latest[static_cast<std::size_t>(key)] = downloadOf[static_cast<std::size_t>(r)];
+        }
     }
     int kept = 1;
     for (int r = 2; r <= last; ++r) {
-        if (keep[static_cast<std::size_t>(r)] && ++kept != r) {
+        const int key = BanNumberKey(BanRecordTable[r].Id);
+        if ((key < 0 || latest[static_cast<std::size_t>(key)] == downloadOf[static_cast<std::size_t>(r)]) &&
+            ++kept != r) {
             std::swap(BanRecordTable[kept], BanRecordTable[r]);
+        }
+    }
+    for (int r = 2; r <= kept; ++r) {
+        if (const int key = BanNumberKey(BanRecordTable[r].Id); key >= 0) {
+            latest[static_cast<std::size_t>(key)] = -1;
         }
     }
     BanRecordCount = static_cast<std::int16_t>(kept);
