@@ -62,20 +62,25 @@ std::string ReadWhole(const std::string& path) {
 }
 
 // The full sample's lines over and over up to 32766 lines: a full file with the sample's mix of entries,
-// pages, answers and chat.
-const std::string& FullFileText() {
-    static const std::string text = [] {
-        const std::string sample = ReadWhole(FullSample);
-        std::string out;
-        std::size_t lines = 0, at = 0;
-        while (lines < Declares::MaxBanFileLines) {
-            const std::size_t end = sample.find("\r\n", at) + 2;
+// pages, answers and chat. One download, its log opened once; or, with every repetition a log session of its
+// own, ten downloads listing the same bans.
+std::string RepeatSample(bool sessions) {
+    const std::string sample = ReadWhole(FullSample);
+    std::string out;
+    std::size_t lines = 0, at = 0;
+    while (lines < Declares::MaxBanFileLines) {
+        const std::size_t end = sample.find("\r\n", at) + 2;
+        if (sessions || lines == 0 || sample.compare(at, 15, "Log file opened") != 0) {
             out.append(sample, at, end - at);
             ++lines;
-            at = end == sample.size() ? 0 : end;
         }
-        return out;
-    }();
+        at = end == sample.size() ? 0 : end;
+    }
+    return out;
+}
+
+const std::string& FullFileText() {
+    static const std::string text = RepeatSample(false);
     return text;
 }
 
@@ -146,6 +151,17 @@ void BM_LoadFullFileCrOnly(benchmark::State& state) {
     state.counters["records"] = Declares::BanRecordCount - 1;
 }
 BENCHMARK(BM_LoadFullFileCrOnly)->Unit(benchmark::kMillisecond);
+
+// Every ban listed ten times over, in ten downloads: each ban number keeps only its last download's listings.
+void BM_LoadFullFileTenDownloads(benchmark::State& state) {
+    static const TempFile file("full_sessions_", RepeatSample(true));
+    for (auto _ : state) {
+        LoadOrFail(state, file.path());
+        benchmark::DoNotOptimize(Declares::BanRecordCount);
+    }
+    state.counters["records"] = Declares::BanRecordCount - 1;
+}
+BENCHMARK(BM_LoadFullFileTenDownloads)->Unit(benchmark::kMillisecond);
 
 void BM_LoadOverCapacitySample(benchmark::State& state) {
     for (auto _ : state) {
