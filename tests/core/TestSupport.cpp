@@ -26,6 +26,11 @@ std::filesystem::path WriteFile(const std::string& bytes, const std::string& nam
     return path;
 }
 
+std::string ReadSample(const std::string& name) {
+    std::ifstream in(std::string(MW_EXAMPLES_DIR) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 BanHandle::LoadOutcome LoadBytes(const std::string& bytes) {
     Declares::BanFilePath = WriteFile(bytes).string();
     return BanHandle::LoadBanFile();

@@ -17,6 +17,9 @@ std::filesystem::path TempDir();
 // Writes bytes as given into a fresh file in TempDir().
 std::filesystem::path WriteFile(const std::string& bytes, const std::string& name = "bans.txt");
 
+// The bytes of a file in examples/.
+std::string ReadSample(const std::string& name);
+
 // Writes the bytes, points BanFilePath at them and loads.
 BanHandle::LoadOutcome LoadBytes(const std::string& bytes);
 

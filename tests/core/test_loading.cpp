@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <unistd.h>
 #endif
 
 using namespace testing_support;
@@ -98,8 +97,7 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto socketPath = (TempDir() / "a-socket").string();
     const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
 #endif
@@ -131,9 +129,6 @@ TEST(Failures, FilesThatCannotBeLoadedLeaveAnEmptyTable) {
         EXPECT_EQ(Declares::BanRecordTable[2].Name, "EOF");
         EXPECT_TRUE(BanHandle::ReadBanFileForViewer().empty()) << c.path;
     }
-#ifndef _WIN32
-    ::close(listening);
-#endif
 }
 
 } // namespace
