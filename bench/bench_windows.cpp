@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -27,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,17 +52,32 @@ std::vector<BanHandle::SearchMatch> manyMatches(int count) {
 
 int messageCount = 0;
 
-// 2998 ban entries of one player and a closing line: 2999 lines, every record matching a Nick search.
-std::string writeSamePlayerFile(const QTemporaryDir& dir) {
-    const std::string path = QFile::encodeName(dir.filePath("same_player.txt")).toStdString();
+// Ban entry lines, each with its own machine id unless one is given, then a closing line if there is room.
+std::string writeEntries(const QTemporaryDir& dir, const char* file, int entries, const std::string& oneMid,
+                         const std::function<std::string(int)>& name) {
+    const std::string path = QFile::encodeName(dir.filePath(file)).toStdString();
     std::ofstream out(path, std::ios::binary);
-    for (int i = 0; i < Declares::MaxBanFileLines - 1; ++i) {
+    for (int i = 0; i < entries; ++i) {
         const std::string id = std::to_string(1000 + i);
         out << "  #" << id << "  level 2 by Frostbyte  2003-01-12 05:28:28   9999 130.128." << (i % 250) << '.'
-            << (i / 250) << "  mid:-20087" << id << " Mister Slayer\r\n";
+            << (i / 250) << "  mid:" << (oneMid.empty() ? "-20087" + id : oneMid) << ' ' << name(i) << "\r\n";
     }
-    out << "Log closed\r\n";
+    if (entries < Declares::MaxBanFileLines) {
+        out << "Log closed\r\n";
+    }
     return path;
+}
+
+// Ban entries of one player, every line but the closing one: every record matches a Nick search.
+std::string writeSamePlayerFile(const QTemporaryDir& dir) {
+    return writeEntries(dir, "same_player.txt", Declares::MaxBanFileLines - 1, {}, [](int) { return "Mister Slayer"; });
+}
+
+// The worst machine-id report: a full file of entries on one machine id under distinct names, 32,765 pairs of
+// five lines and a separator per record (196,591 lines).
+std::string writeOneMachineIdFile(const QTemporaryDir& dir) {
+    return writeEntries(dir, "one_mid.txt", Declares::MaxBanFileLines, "-200871234",
+                        [](int i) { return "Pilot number " + std::to_string(i); });
 }
 
 // Resident and peak memory of this process in kB, from /proc/self/status.
@@ -75,6 +90,11 @@ long statusKb(const std::string& key) {
         }
     }
     return -1;
+}
+
+// From here on VmHWM is the peak of what follows.
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 void showNow(QWidget* window) {
@@ -117,33 +137,37 @@ void BM_SearchWindowLargestResult(benchmark::State& state) {
     }
 }
 
-// A report list of this many lines as the windows show it: the machine-id report of the largest file has up
-// to 196,585 (32,764 pairs of five lines and a separator per record).
+// A report list of this many lines as the windows show it, the list alone: the worst machine-id report has
+// 196,591.
 void BM_ReportListLines(benchmark::State& state) {
-    QStringList lines;
-    for (int i = 0; lines.size() < state.range(0); ++i) {
-        lines.append(QStringLiteral("Match 1 details : Player %1/MID : -20087%1 /BanIP :  130.128.7.7/Date : "
-                                    "2003-01-12   ( Ban # : %1, Days : 9999, By : Frostbyte    )")
-                         .arg(1000 + i));
+    std::vector<std::string> lines;
+    for (int i = 0; static_cast<int>(lines.size()) < state.range(0); ++i) {
+        const std::string id = std::to_string(1000 + i);
+        lines.push_back("Match 1 details : Player " + id + "/MID : -20087" + id +
+                        " /BanIP :  130.128.7.7/Date : 2003-01-12   ( Ban # : " + id +
+                        ", Days : 9999, By : Frostbyte    )");
     }
     for (auto _ : state) {
         QWidget window;
-        auto* list = new QListWidget(&window);
+        auto* list = new QListView(&window);
         list->resize(800, 500);
-        showLines(list, lines);
+        state.PauseTiming();
+        std::vector<std::string> shown = lines; // the window takes the report's lines as they are
+        state.ResumeTiming();
+        showLines(list, std::move(shown));
         showNow(&window);
     }
     state.counters["lines"] = static_cast<double>(lines.size());
 }
 
-template <class Window> void BM_ReportWindow(benchmark::State& state, const char* listName) {
-    Declares::BanFilePath = kFullSample;
+template <class Window> void BM_ReportWindow(benchmark::State& state, const char* listName, const std::string& path) {
+    Declares::BanFilePath = path;
     int lines = 0;
     for (auto _ : state) {
         auto window = std::make_unique<Window>();
         showNow(window.get());
         state.PauseTiming();
-        lines = window->template findChild<QListWidget*>(listName)->count();
+        lines = window->template findChild<QAbstractItemView*>(listName)->model()->rowCount();
         window.reset();
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -153,21 +177,45 @@ template <class Window> void BM_ReportWindow(benchmark::State& state, const char
 }
 
 void BM_MachineIdReportWindow(benchmark::State& state) {
-    BM_ReportWindow<RepeatedOffendersForm>(state, "RepeatedOffendersList");
+    BM_ReportWindow<RepeatedOffendersForm>(state, "RepeatedOffendersList", kFullSample);
 }
 
 void BM_NameReportWindow(benchmark::State& state) {
-    BM_ReportWindow<NameRepeatedOffendersForm>(state, "LST_NAMEREPOFF");
+    BM_ReportWindow<NameRepeatedOffendersForm>(state, "LST_NAMEREPOFF", kFullSample);
 }
 
 void BM_ViewerWindow(benchmark::State& state) {
-    BM_ReportWindow<ShowBans>(state, "LoadBans");
+    BM_ReportWindow<ShowBans>(state, "LoadBans", kFullSample);
+}
+
+void BM_WorstMachineIdReportWindow(benchmark::State& state) {
+    const QTemporaryDir dir;
+    BM_ReportWindow<RepeatedOffendersForm>(state, "RepeatedOffendersList", writeOneMachineIdFile(dir));
+}
+
+// The resident memory at its peak while the worst machine-id report window opens, and its growth over what the
+// process held before.
+void BM_MemoryWorstMachineIdReport(benchmark::State& state) {
+    const QTemporaryDir dir;
+    Declares::BanFilePath = writeOneMachineIdFile(dir);
+    for (auto _ : state) {
+        resetPeakMemory();
+        const long before = statusKb("VmRSS");
+        RepeatedOffendersForm window;
+        showNow(&window);
+        const long peak = statusKb("VmHWM");
+        state.counters["VmHWM_MB"] = static_cast<double>(peak) / 1024.0;
+        state.counters["growth_MB"] = static_cast<double>(peak - before) / 1024.0;
+        state.counters["lines"] = window.findChild<QAbstractItemView*>("RepeatedOffendersList")->model()->rowCount();
+    }
+    checkNoMessage(state);
 }
 
 // Every window open at once, the search window holding the largest result, the others loaded from the
 // full sample.
 void BM_MemoryEveryWindowOpen(benchmark::State& state) {
     for (auto _ : state) {
+        resetPeakMemory();
         std::vector<std::unique_ptr<QWidget>> windows;
         windows.push_back(std::make_unique<MainForm>()); // reads Config.ini into BanFilePath
         auto search = std::make_unique<DatabaseForm>();
@@ -195,14 +243,16 @@ void BM_MemoryEveryWindowOpen(benchmark::State& state) {
 
 } // namespace
 
-// Memory first, so the figure is not inflated by what the timing runs leave behind.
+// Memory first, so the figures are not inflated by what the timing runs leave behind.
+BENCHMARK(BM_MemoryWorstMachineIdReport)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryEveryWindowOpen)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchEveryRecordMatching)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MachineIdReportWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstMachineIdReportWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NameReportWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewerWindow)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SearchWindowLargestResult)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReportListLines)->Arg(kLargestResult)->Arg(196585)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReportListLines)->Arg(kLargestResult)->Arg(196591)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {

@@ -1,14 +1,16 @@
 #include "LineList.h"
 
 #include "RowExport.h"
+#include "Text1252.h"
 
 #include <QFontMetricsF>
-#include <QHash>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
 #include <array>
+#include <string>
 
 namespace {
 
@@ -26,56 +28,73 @@ private:
     int width_;
 };
 
-// Character advances summed, in 1/64 pixel: laying out every line of a long report would take far longer.
-int widestAdvance(const QFontMetricsF& metrics, const QStringList& lines) {
-    std::array<qint64, 256> latin{};
-    for (std::size_t code = 0; code < latin.size(); ++code) {
-        latin[code] = qRound64(metrics.horizontalAdvance(QChar(static_cast<char16_t>(code))) * 64);
+} // namespace
+
+int LineModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count_;
+}
+
+QVariant LineModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count_) {
+        return {};
     }
-    QHash<char16_t, qint64> others;
+    return text(index.row());
+}
+
+QString LineModel::text(int row) const {
+    return Text1252::decode(std::string(line_(row)));
+}
+
+int LineModel::widestAdvance(const QFontMetricsF& metrics) const {
+    // One byte is one character: its advance in 1/64 pixel, looked up.
+    std::array<qint64, 256> advance{};
+    for (std::size_t byte = 0; byte < advance.size(); ++byte) {
+        const QString ch = Text1252::decode(std::string(1, static_cast<char>(byte)));
+        advance[byte] = qRound64(metrics.horizontalAdvance(ch) * 64);
+    }
     qint64 widest = 0;
-    for (const QString& line : lines) {
+    for (int row = 0; row < count_; ++row) {
         qint64 width = 0;
-        for (const QChar ch : line) {
-            const char16_t code = ch.unicode();
-            if (code < latin.size()) {
-                width += latin[code];
-            } else {
-                auto known = others.constFind(code);
-                if (known == others.constEnd()) {
-                    known = others.insert(code, qRound64(metrics.horizontalAdvance(QChar(code)) * 64));
-                }
-                width += *known;
-            }
+        for (const char byte : line_(row)) {
+            width += advance[static_cast<unsigned char>(byte)];
         }
         widest = std::max(widest, width);
     }
     return static_cast<int>((widest + 63) / 64);
 }
 
-} // namespace
-
-void showLines(QListWidget* list, const QStringList& lines) {
+void showLines(QListView* list, LineModel* model) {
     list->setUniformItemSizes(true);
     list->setTextElideMode(Qt::ElideNone);
     list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The style's text margins on both sides, and a little room for rounding.
     const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 4;
-    list->setItemDelegate(new WidestLineDelegate(widestAdvance(QFontMetricsF(list->font()), lines) + margins, list));
-    list->addItems(lines);
+    QAbstractItemDelegate* oldDelegate = list->itemDelegate();
+    list->setItemDelegate(new WidestLineDelegate(model->widestAdvance(QFontMetricsF(list->font())) + margins, list));
+    // Shown again (a reload): the previous lines, their selection and delegate go.
+    QAbstractItemModel* oldModel = list->model();
+    QItemSelectionModel* oldSelection = list->selectionModel();
+    model->setParent(list);
+    list->setModel(model);
+    for (QObject* old : std::initializer_list<QObject*>{oldSelection, oldModel, oldDelegate}) {
+        if (old && old->parent() == list) {
+            old->deleteLater();
+        }
+    }
 }
 
-RowExport::Actions* exportLines(QListWidget* list, const QString& fileName) {
+RowExport::Actions* exportLines(QListView* list, const QString& fileName) {
+    const auto line = [list](int row) { return list->model()->index(row, 0).data().toString(); };
     RowExport::Options options;
-    options.rowText = [list](int row) { return list->item(row)->text(); };
-    options.fileContent = [list] {
-        QString text;
-        for (int row = 0; row < list->count(); ++row) {
-            text += list->item(row)->text();
-            text += u'\n';
+    options.rowText = line;
+    options.fileContent = [list, line] {
+        QByteArray bytes;
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            bytes += line(row).toUtf8();
+            bytes += '\n';
         }
-        return text.toUtf8();
+        return bytes;
     };
     options.fileName = fileName;
     options.fileFilter = QStringLiteral("Text files (*.txt);;All files (*)");

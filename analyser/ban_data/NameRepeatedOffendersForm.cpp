@@ -6,7 +6,7 @@
 #include "RowExport.h"
 #include "Text1252.h"
 
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
 #include <QVBoxLayout>
 
@@ -17,7 +17,7 @@ NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
     setObjectName(QStringLiteral("NameRepeatedOffendersForm"));
     setWindowTitle(QStringLiteral("Players banned for the second time is listed below"));
 
-    auto* list = new QListWidget(this);
+    auto* list = new QListView(this);
     list->setObjectName(QStringLiteral("LST_NAMEREPOFF"));
     auto* window = new QVBoxLayout(this);
     window->addWidget(list);
@@ -27,7 +27,8 @@ NameRepeatedOffendersForm::NameRepeatedOffendersForm() {
     resize(520, 560);
 
     fileStatus->load();
-    const std::vector<std::string> report = BanHandle::FindRepeatedOffendersByName();
-    showLines(list, Text1252::decodeAll(report));
-    fileStatus->noticeWhenEmpty(list, report.empty(), QStringLiteral("No repeated offender found in this file"));
+    std::vector<std::string> report = BanHandle::FindRepeatedOffendersByName();
+    const bool empty = report.empty();
+    showLines(list, std::move(report));
+    fileStatus->noticeWhenEmpty(list, empty, QStringLiteral("No repeated offender found in this file"));
 }

@@ -8,7 +8,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
 #include <QVBoxLayout>
 
@@ -21,7 +21,7 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     setObjectName(QStringLiteral("RepeatedOffendersForm"));
     setWindowTitle(QStringLiteral("Show repeated offenders by MID"));
 
-    auto* list = new QListWidget(this);
+    auto* list = new QListView(this);
     list->setObjectName(QStringLiteral("RepeatedOffendersList"));
 
     auto* notice = new QGroupBox(QStringLiteral("Notice"), this);
@@ -41,12 +41,11 @@ RepeatedOffendersForm::RepeatedOffendersForm() {
     resize(900, 560);
 
     fileStatus->load();
-    const BanHandle::ReportLines report = BanHandle::FindRepeatedOffendersByMid();
-    showLines(list, Text1252::decodeAll(report.strings()));
+    BanHandle::ReportLines report = BanHandle::FindRepeatedOffendersByMid();
     // Each record leaves a separator line, so a report without a pair is not empty.
-    fileStatus->noticeWhenEmpty(
-        list,
-        std::none_of(report.begin(), report.end(),
-                     [](std::string_view line) { return line.starts_with("Repeated offender found : "); }),
-        QStringLiteral("No repeated offender found in this file"));
+    const bool noPair = std::none_of(report.begin(), report.end(), [](std::string_view line) {
+        return line.starts_with("Repeated offender found : ");
+    });
+    showLines(list, std::move(report));
+    fileStatus->noticeWhenEmpty(list, noPair, QStringLiteral("No repeated offender found in this file"));
 }

@@ -9,7 +9,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 
-#include <QListWidget>
+#include <QListView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -18,7 +18,7 @@ ShowBans::ShowBans() {
     setWindowTitle(QStringLiteral("Show bans"));
     resize(820, 560);
 
-    auto* loadBans = new QListWidget(this);
+    auto* loadBans = new QListView(this);
     loadBans->setObjectName(QStringLiteral("LoadBans"));
     // Fixed-width, so the columns of the log line up.
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -43,5 +43,5 @@ ShowBans::ShowBans() {
     // The viewer reads the file itself, but the load tells the user when there is nothing (or not all) to see.
     fileStatus->load();
 
-    showLines(loadBans, Text1252::decodeAll(BanHandle::ReadBanFileForViewer()));
+    showLines(loadBans, BanHandle::ReadBanFileForViewer());
 }
