@@ -4,6 +4,7 @@
 #include "BanHandle.h"
 #include "Messages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -128,9 +129,17 @@ BanPathForm::BanPathForm() {
     connect(chooseBanFileName_, &QListWidget::itemClicked, this, &BanPathForm::storeBanFile);
     // Not itemActivated: where one click activates, a click would store the file twice.
     chooseBanFileName_->installEventFilter(this);
+    banDrive_->view()->installEventFilter(this);
 }
 
 bool BanPathForm::eventFilter(QObject* watched, QEvent* event) {
+    // The window's Escape shortcut also acts while the Drive list is open (Qt gives a popup its window's
+    // shortcuts); claimed here, Escape reaches the list and closes only the list.
+    if (watched == banDrive_->view() && banDrive_->view()->isVisible() && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
     if (watched != chooseBanFileName_ || event->type() != QEvent::KeyPress) {
         return QWidget::eventFilter(watched, event);
     }

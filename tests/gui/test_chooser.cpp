@@ -5,6 +5,7 @@
 #include "BanPathForm.h"
 #include "GuiTest.h"
 #include "MainForm.h"
+#include "WindowRegistry.h"
 
 #include <memory>
 #include <optional>
@@ -181,6 +182,23 @@ private slots:
                          qPrintable(messages.last()));
             }
         }
+    }
+
+    // Escape closes the Drive list when it is open, and the chooser only when it is not. Keys go to the windows, as
+    // the window system delivers them.
+    void escapeClosesTheDriveListFirst() {
+        prepareWindow(form.get(), WindowRole::Ordinary);
+        showActive(form.get());
+        drive()->setFocus();
+        drive()->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget()->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(form->isVisible());
+        form->windowHandle()->requestActivate(); // the offscreen platform leaves the focus on the closed list
+        QTRY_COMPARE(QGuiApplication::focusWindow(), form->windowHandle());
+        QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
     }
 
     // At the root the separator is not doubled, and the file is found.
