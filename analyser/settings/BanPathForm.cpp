@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSet>
 #include <QStorageInfo>
@@ -108,6 +110,12 @@ BanPathForm::BanPathForm() {
     chooseBanFileName_->setObjectName(QStringLiteral("ChooseBanFileName"));
     chooseBanFileName_->setToolTip(QStringLiteral("Click the ban file to use it."));
 
+    typedPath_ = new QLineEdit(this);
+    typedPath_->setObjectName(QStringLiteral("TXT_Path"));
+    typedPath_->setToolTip(QStringLiteral("Type or paste the full path of a directory or ban file and press Enter."));
+    auto* typedLabel = new QLabel(QStringLiteral("&Path:"), this);
+    typedLabel->setBuddy(typedPath_);
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Drive:"), this), 0, 0);
     layout->addWidget(new QLabel(QStringLiteral("Directory:"), this), 0, 1);
@@ -118,15 +126,21 @@ BanPathForm::BanPathForm() {
     layout->setColumnStretch(1, 3);
     layout->setColumnStretch(2, 3);
     layout->setRowStretch(1, 1);
+    auto* typed = new QHBoxLayout;
+    typed->addWidget(typedLabel);
+    typed->addWidget(typedPath_, 1);
+    layout->addLayout(typed, 2, 0, 1, 3);
 
-    // Every opening starts at the process's current directory, not at the chosen ban file.
-    if (!showDirectory(QDir::currentPath())) {
+    // Opens in the chosen ban file's directory; without one, or when it is gone, in the current directory.
+    const QString chosen = Messages::displayPath(Declares::BanFilePath);
+    if ((chosen.isEmpty() || !showDirectory(QFileInfo(chosen).absolutePath())) && !showDirectory(QDir::currentPath())) {
         showDirectory(QDir::rootPath());
     }
 
     connect(banDrive_, &QComboBox::currentIndexChanged, this, &BanPathForm::driveChanged);
     connect(banPath_, &QListWidget::itemActivated, this, &BanPathForm::directoryActivated);
     connect(chooseBanFileName_, &QListWidget::itemClicked, this, &BanPathForm::storeBanFile);
+    connect(typedPath_, &QLineEdit::returnPressed, this, &BanPathForm::openTypedPath);
     // Not itemActivated: where one click activates, a click would store the file twice.
     chooseBanFileName_->installEventFilter(this);
     banDrive_->view()->installEventFilter(this);
@@ -184,6 +198,41 @@ void BanPathForm::directoryActivated(QListWidgetItem* item) {
     }
 }
 
+void BanPathForm::openTypedPath() {
+    QString typed = typedPath_->text().trimmed();
+    // "Copy as path" on Windows puts the path in double quotes.
+    if (typed.size() > 1 && typed.startsWith(u'"') && typed.endsWith(u'"')) {
+        typed = typed.mid(1, typed.size() - 2);
+    }
+    if (typed.isEmpty()) {
+        return;
+    }
+    // A relative path is taken from the directory shown.
+    const QFileInfo target(QDir(path_).absoluteFilePath(QDir::fromNativeSeparators(typed)));
+    const QString directory = target.isDir() ? target.absoluteFilePath() : target.absolutePath();
+    if (!target.isDir() && !target.isFile()) {
+        const QString text = target.exists() ? QStringLiteral("%1 is neither a directory nor a file.")
+                                             : QStringLiteral("%1 cannot be found.");
+        Messages::show(this, kTitle, text.arg(QDir::toNativeSeparators(target.absoluteFilePath())));
+        return;
+    }
+    if (!showDirectory(directory)) {
+        Messages::show(this, kTitle,
+                       QStringLiteral("The directory %1 cannot be read.").arg(QDir::toNativeSeparators(directory)));
+        return;
+    }
+    if (target.isDir()) {
+        return;
+    }
+    // Chosen as a click on it in the file list chooses it; a hidden file is not listed but is chosen all the same.
+    const QList<QListWidgetItem*> listed = chooseBanFileName_->findItems(target.fileName(), Qt::MatchExactly);
+    QListWidgetItem unlisted(target.fileName());
+    QListWidgetItem* item = listed.isEmpty() ? &unlisted : listed.first();
+    chooseBanFileName_->setCurrentItem(listed.value(0));
+    typedPath_->setText(QDir::toNativeSeparators(target.absoluteFilePath()));
+    storeBanFile(item);
+}
+
 bool BanPathForm::showDirectory(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isDir() || !info.isReadable() || !info.isExecutable()) {
@@ -192,6 +241,7 @@ bool BanPathForm::showDirectory(const QString& path) {
     QDir dir(info.absoluteFilePath());
     path_ = QDir::cleanPath(dir.absolutePath());
     dir.setPath(path_);
+    typedPath_->setText(QDir::toNativeSeparators(path_));
 
     // The drive shown is the longest drive root that holds the path.
     int drive = -1;
@@ -220,15 +270,15 @@ bool BanPathForm::showDirectory(const QString& path) {
         auto* up = new QListWidgetItem(folder, QStringLiteral(".."), banPath_);
         up->setData(Qt::UserRole, QFileInfo(path_).absolutePath());
     }
-    const QStringList subdirectories =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList subdirectories = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString& name : subdirectories) {
         auto* item = new QListWidgetItem(folder, name, banPath_);
         item->setData(Qt::UserRole, dir.filePath(name));
     }
 
     chooseBanFileName_->clear();
-    chooseBanFileName_->addItems(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+    // Hidden files and directories (dot files; the hidden attribute on Windows) stay hidden.
+    chooseBanFileName_->addItems(dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
     return true;
 }
 

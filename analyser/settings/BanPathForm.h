@@ -1,4 +1,5 @@
-// Chooses the ban file by drive, directory and file; the choice is used at once and kept in Config.ini.
+// Chooses the ban file by drive, directory and file, or by a typed path; the choice is used at once and kept in
+// Config.ini.
 #pragma once
 
 #include <QHash>
@@ -6,6 +7,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 
@@ -28,11 +30,14 @@ private:
     void driveChanged(int index);
     void directoryActivated(QListWidgetItem* item);
     bool showDirectory(const QString& path);
+    // Enter in TXT_Path: a directory is shown, a file is chosen.
+    void openTypedPath();
     void storeBanFile(QListWidgetItem* item);
 
     QComboBox* banDrive_ = nullptr;
     QListWidget* banPath_ = nullptr;
     QListWidget* chooseBanFileName_ = nullptr;
+    QLineEdit* typedPath_ = nullptr;
     QString path_;
     int driveIndex_ = -1;
     QHash<QString, QString> lastDirectoryOnDrive_;

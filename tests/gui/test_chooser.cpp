@@ -47,6 +47,7 @@ class TestChooser : public QObject {
     QComboBox* drive() const { return form->findChild<QComboBox*>(QStringLiteral("BanDrive")); }
     QListWidget* directories() const { return form->findChild<QListWidget*>(QStringLiteral("BanPath")); }
     QListWidget* files() const { return form->findChild<QListWidget*>(QStringLiteral("ChooseBanFileName")); }
+    QLineEdit* typed() const { return form->findChild<QLineEdit*>(QStringLiteral("TXT_Path")); }
     void enter(const QString& directory) { click(directories(), directory, true); }
     void removeConfig() {
         QVERIFY(QFileInfo(configPath).isDir() ? QDir(configPath).removeRecursively()
@@ -58,9 +59,14 @@ private slots:
         QFile config(configPath);
         if (QFileInfo(configPath).isFile() && config.open(QIODevice::ReadOnly))
             savedConfig = config.readAll();
-        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("logs/old")));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("logs/old")) &&
+                QDir(dir.path()).mkpath(QStringLiteral(".cache")));
         for (const char* name : {"Zone Banlog.txt", "Network Banlog.txt", ".hidden", "logs/inner.txt"})
             writeFile(dir.filePath(name), "chat\r\n");
+#ifdef Q_OS_WIN
+        for (const char* name : {".hidden", ".cache"}) // hidden by attribute there, not by the dot
+            QVERIFY(SetFileAttributesW(dir.filePath(name).toStdWString().c_str(), FILE_ATTRIBUTE_HIDDEN));
+#endif
     }
 
     void cleanupTestCase() {
@@ -73,10 +79,13 @@ private slots:
         messages.clear();
         removeConfig();
         QVERIFY(QDir::setCurrent(dir.path()));
+        Declares::BanFilePath.clear();
         open();
     }
 
-    void cleanup() { form.reset(); }
+    void cleanup() {
+        form.reset();
+    }
 
     // "/" first, then the mounted drives but no kernel file systems (on Windows the drive letters), each shown in the
     // platform's spelling with its root as the item's data; the drive of the current directory is selected.
@@ -115,22 +124,25 @@ private slots:
         QCOMPARE(canonical(form->currentPath()), canonical(dir.path()));
     }
 
-    // Starts at the current directory, also when opened again after moving elsewhere.
+    // The directories and files of the directory shown, hidden ones left out. It opens in the chosen ban file's
+    // directory; with none chosen (here) or its directory gone, in the current directory. The path field shows it.
     void directoryAndFileLists() {
-        for (int opening = 0; opening < 2; ++opening) {
-            QCOMPARE(canonical(form->currentPath()), canonical(dir.path()));
-            QCOMPARE(texts(directories()), (QStringList{QDir::toNativeSeparators(form->currentPath()), "..", "logs"}));
-            QCOMPARE(texts(files()), (QStringList{".hidden", "Network Banlog.txt", "Zone Banlog.txt"}));
-            enter(QStringLiteral("logs"));
-            QCOMPARE(canonical(form->currentPath()), canonical(dir.filePath(QStringLiteral("logs"))));
-            QCOMPARE(texts(directories()).mid(1), (QStringList{"..", "old"}));
-            QCOMPARE(texts(files()), QStringList{"inner.txt"});
-            enter(QStringLiteral("old"));
-            QCOMPARE(texts(files()), QStringList{});
-            enter(QStringLiteral(".."));
-            QCOMPARE(texts(files()), QStringList{"inner.txt"});
-            Declares::BanFilePath = QFile::encodeName(dir.filePath(QStringLiteral("logs/old/x.txt"))).toStdString();
+        QCOMPARE(canonical(form->currentPath()), canonical(dir.path()));
+        QCOMPARE(texts(directories()), (QStringList{QDir::toNativeSeparators(form->currentPath()), "..", "logs"}));
+        QCOMPARE(texts(files()), (QStringList{"Network Banlog.txt", "Zone Banlog.txt"}));
+        enter(QStringLiteral("logs"));
+        QCOMPARE(canonical(form->currentPath()), canonical(dir.filePath(QStringLiteral("logs"))));
+        QCOMPARE(texts(directories()).mid(1), (QStringList{"..", "old"}));
+        QCOMPARE(texts(files()), QStringList{"inner.txt"});
+        enter(QStringLiteral("old"));
+        QCOMPARE(texts(files()), QStringList{});
+        enter(QStringLiteral(".."));
+        QCOMPARE(texts(files()), QStringList{"inner.txt"});
+        for (const auto& [chosen, start] : {std::pair{"logs/old/x.txt", "logs/old"}, {"gone/x.txt", "."}}) {
+            Declares::BanFilePath = QFile::encodeName(dir.filePath(chosen)).toStdString();
             open();
+            QCOMPARE(canonical(form->currentPath()), canonical(dir.filePath(start)));
+            QCOMPARE(typed() ? typed()->text() : QString(), QDir::toNativeSeparators(form->currentPath()));
         }
         QVERIFY(messages.isEmpty());
     }
@@ -199,6 +211,34 @@ private slots:
         QTRY_COMPARE(QGuiApplication::focusWindow(), form->windowHandle());
         QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
         QVERIFY(!form->isVisible());
+    }
+
+    // A path typed or pasted into the path field, full or from the directory shown, in the platform's spelling, in
+    // double quotes: Enter shows a directory, chooses a file as a click on it does (a hidden one too), and names a
+    // path that is neither.
+    void typedPath() {
+        QVERIFY(typed());
+        const QString top = form->currentPath();
+        const std::tuple<QString, const char*, const char*, QString> cases[] = {
+            // typed, directory shown, file chosen, message
+            {"logs", "/logs", "", ""},
+            {" \"" + QDir::toNativeSeparators(top + "/logs/old") + "\" ", "/logs/old", "", ""},
+            {QDir::toNativeSeparators(top + "/logs/inner.txt"), "/logs", "/logs/inner.txt",
+             "File path to ban file set"},
+            {"../.hidden", "", "/.hidden", "File path to ban file set"},
+            {"missing.txt", "", "", QDir::toNativeSeparators(top + "/missing.txt") + " cannot be found."},
+        };
+        for (const auto& [path, shown, chosen, message] : cases) {
+            messages.clear();
+            Declares::BanFilePath.clear();
+            typed()->setText(path);
+            QTest::keyClick(typed(), Qt::Key_Return);
+            QCOMPARE(form->currentPath(), top + shown);
+            QCOMPARE(QFile::decodeName(QByteArray::fromStdString(Declares::BanFilePath)),
+                     *chosen ? QDir::toNativeSeparators(top + chosen) : QString());
+            QVERIFY2(message.isEmpty() ? messages.isEmpty() : messages.size() == 1 && messages[0].contains(message),
+                     qPrintable(path + ": " + messages.join('|')));
+        }
     }
 
     // At the root the separator is not doubled, and the file is found.
