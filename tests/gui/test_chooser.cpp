@@ -9,6 +9,9 @@
 
 #include <memory>
 #include <optional>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
