@@ -221,10 +221,14 @@ private slots:
         QFETCH(QString, game);
         QFETCH(QString, other);
         QFETCH(int, how);
+        // A thief there before the run comes up after the game, so that it holds the focus when the run starts:
+        // started first, the game's window could take the focus at a moment the thief cannot win it back.
         std::unique_ptr<StandIn> window;
-        if (how != ThiefMidRun)
+        if (how != ThiefMidRun && how != ThiefFirst)
             window = std::make_unique<StandIn>(other);
         StandIn continuum(game);
+        if (how == ThiefFirst)
+            window = std::make_unique<StandIn>(other);
         Harness h(how != ThiefFirst); // a thief there already keeps Corvane's window from becoming active
         h.click(how == GameCloses ? "CMD_NetworkRetrive" : "CMD_ZoneBanRetrive");
         if (how != ThiefFirst)
