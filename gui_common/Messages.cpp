@@ -1,8 +1,11 @@
 #include "Messages.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace Messages {
@@ -24,6 +27,14 @@ void show(QWidget* parent, const QString& title, const QString& text) {
     }
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("MessageBox"));
+    // Qt leaves 50 pixels beside the title for the frame's icon and buttons; a short text then gives a box whose
+    // frame cuts its title ("Ban ... path" under Wine). Room for the title in bold, the icon and three buttons.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+        titleFont.setBold(true);
+        const QFontMetrics metrics(titleFont);
+        label->setMinimumWidth(metrics.horizontalAdvance(title) + 4 * (metrics.height() + 10));
+    }
     box.exec();
 }
 
