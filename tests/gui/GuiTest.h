@@ -57,9 +57,13 @@ struct RecordedMessages : QStringList {
 
 // Puts Config.ini back as it was (or removes it) when the test ends.
 struct KeptConfig {
+    // Read and closed at once: on Windows a file held open cannot be replaced, and the tests write it.
+    static QByteArray contentOf(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
     QString path = QString::fromStdString(API::ConfigFilePath());
-    QFile file{path};
-    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QByteArray bytes = contentOf(path);
     ~KeptConfig() {
         QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
         if (!bytes.isNull())
