@@ -1,5 +1,6 @@
 #include "LoadOutcomeBox.h"
 
+#include "API.h"
 #include "BanHandle.h"
 #include "Declares.h"
 #include "Messages.h"
@@ -28,10 +29,14 @@ void showLoadOutcome(QWidget* parent, const BanHandle::LoadOutcome& outcome) {
     switch (outcome.kind) {
     case Kind::Loaded:
         return;
-    case Kind::NoFileChosen:
-        text = QStringLiteral("No ban file has been chosen yet.\n\nChoose one with \"Select banfile.\" in the main "
-                              "window.");
+    case Kind::NoFileChosen: {
+        // No path may also mean a settings file that cannot be read; then that is what the user must mend.
+        const std::string problem = API::ReadConfigValue(API::BanFileSection, API::BanFileKey).reason;
+        text = problem.empty() ? QStringLiteral("No ban file has been chosen yet.")
+                               : QStringLiteral("No ban file is known: %1").arg(Messages::displayPath(problem));
+        text += QStringLiteral("\n\nChoose one with \"Select banfile.\" in the main window.");
         break;
+    }
     case Kind::CannotOpen:
         text = QStringLiteral("The ban file\n%1\ncannot be opened: %2.\n\nCheck the file, or choose another with "
                               "\"Select banfile.\" in the main window.")

@@ -4,6 +4,7 @@
 #include "BanHandle.h"
 #include "BanPathForm.h"
 #include "GuiTest.h"
+#include "LoadOutcomeBox.h"
 #include "MainForm.h"
 #include "WindowRegistry.h"
 
@@ -194,6 +195,11 @@ private slots:
                 MainForm fresh;
                 QTRY_COMPARE(messages.size(), 2);
                 QVERIFY2(messages.last().startsWith("Mirewatch: The settings file " + configPath + " cannot be read: "),
+                         qPrintable(messages.last()));
+                // So does a window that then finds no ban file.
+                showLoadOutcome(nullptr, BanHandle::LoadBanFile());
+                QVERIFY2(messages.last().startsWith("Mirewatch: No ban file is known: The settings file " + configPath +
+                                                    " cannot be read: "),
                          qPrintable(messages.last()));
             }
         }
