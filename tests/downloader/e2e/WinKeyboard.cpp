@@ -34,12 +34,25 @@ void setCapsLock(bool on) {
     }
 }
 
-void holdShift(bool down) {
-    key(VK_LSHIFT, down);
-}
-
 bool shiftHeld() {
     return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0;
+}
+
+// Under Wine a focus change that the X server reports late sets the modifiers to the X keyboard's, and that
+// keyboard knows nothing of a Shift sent from here: the game's activation could release the Shift held after it.
+// The state must hold for half a second before the test goes on.
+void holdShift(bool down) {
+    for (int tries = 0; tries < 5; ++tries) {
+        key(VK_LSHIFT, down);
+        int steady = 0;
+        while (steady < 500 && shiftHeld() == down) {
+            Sleep(10);
+            steady += 10;
+        }
+        if (steady >= 500) {
+            return;
+        }
+    }
 }
 
 // Wine starts Unix programs but cannot wait for them: the layout has changed when this process's keyboard map puts
