@@ -35,3 +35,11 @@ if(WIN32)
 else()
     set(MW_GUI_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()
+
+# A QTest program as a test. Its output also goes to test-logs/<name>.txt in the build directory, where it stays
+# whatever the outcome: under Wine a failure may not come again at once, and its output must not be lost.
+function(mw_add_qtest name)
+    set(log_dir ${CMAKE_BINARY_DIR}/test-logs)
+    file(MAKE_DIRECTORY ${log_dir})
+    add_test(NAME ${name} COMMAND ${ARGN} -o ${log_dir}/${name}.txt,txt -o -,txt)
+endfunction()
