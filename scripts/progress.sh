@@ -25,7 +25,7 @@ run_logged() {
         kill -0 "$pid" 2>/dev/null || break
         # Ninja's status lines; only the log's end is read, the log grows to megabytes.
         local status
-        status=$(tail -c 65536 "$log" | grep -a -o '^\[[0-9]*/[0-9]*\]' | tail -n 1 | tr -d '[]')
+        status=$(tail -c 65536 "$log" | { grep -a -o '^\[[0-9]*/[0-9]*\]' || true; } | tail -n 1 | tr -d '[]')
         if [ -n "$status" ]; then
             local done_steps=${status%/*} all_steps=${status#*/}
             local line="$label: step $done_steps of $all_steps ($((100 * done_steps / all_steps)) %)"
