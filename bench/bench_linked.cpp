@@ -19,6 +19,8 @@ enum class Shape {
     AllDistinct,        // no id shared: nothing to link
     Pairs,              // two names per id: the most groups
     Chain,              // name k shares an id with name k + 1: one group of every name
+    LongIds,            // pairs on machine ids too long to be packed, every record on its own date
+    OneName,            // every record under one name, on one machine id
 };
 
 std::string Ip(int k) {
@@ -28,18 +30,22 @@ std::string Ip(int k) {
 
 void Fill(Shape shape) {
     for (int k = 0; k < FullRecords; ++k) {
-        const int id = shape == Shape::OneIdDistinctNames ? 0
-                       : shape == Shape::AllDistinct      ? k
-                       : shape == Shape::Pairs            ? k / 2
-                                                          : (k + 1) / 2;
-        const int name = shape == Shape::Chain ? k / 2 : k;
+        const int id = shape == Shape::OneIdDistinctNames || shape == Shape::OneName ? 0
+                       : shape == Shape::AllDistinct                                 ? k
+                       : shape == Shape::Pairs || shape == Shape::LongIds            ? k / 2
+                                                                                     : (k + 1) / 2;
+        const int name = shape == Shape::Chain ? k / 2 : shape == Shape::OneName ? 0 : k;
+        const std::string date = shape == Shape::LongIds
+                                     ? std::to_string(1000 + k / 365) + '-' + std::to_string(100 + k % 365)
+                                     : "20" + std::to_string(10 + k % 10) + "-11-0" + std::to_string(1 + k % 9);
+        const std::string mid = std::to_string(1000000000 + 7919 * id);
         BanRecordTable[k + 2] = BanRecord{"2",
                                           k % 3 == 0 ? "#" : "^",
                                           std::to_string(1000 + k),
                                           "Gravewalker  ",
-                                          "20" + std::to_string(10 + k % 10) + "-11-0" + std::to_string(1 + k % 9),
+                                          date,
                                           "Pilot number " + std::to_string(name),
-                                          std::to_string(1000000000 + 7919 * id) + ' ',
+                                          (shape == Shape::LongIds ? mid + mid : mid) + ' ',
                                           "30",
                                           Ip(id)};
     }
@@ -48,10 +54,16 @@ void Fill(Shape shape) {
     BanRecordTable[FullRecords + 2] = BanRecord{eof, eof, eof, eof, eof, eof, eof, eof, eof};
 }
 
-void BM_LinkedNames(benchmark::State& state, Shape shape, bool byIp, int threshold) {
+// firstCall: each run starts without the memory an earlier run kept, as the first run after a start does.
+void BM_LinkedNames(benchmark::State& state, Shape shape, bool byIp, int threshold, bool firstCall = false) {
     Fill(shape);
     std::size_t groups = 0, hubs = 0;
     for (auto _ : state) {
+        if (firstCall) {
+            state.PauseTiming();
+            BanHandle::ReleaseLinkedNamesMemory();
+            state.ResumeTiming();
+        }
         const auto found = BanHandle::FindLinkedNames({byIp, threshold});
         groups = found.groups.size();
         hubs = found.hubs.size();
@@ -74,7 +86,11 @@ BENCHMARK_CAPTURE(BM_LinkedNames, AllDistinct, Shape::AllDistinct, false, Hub)->
 BENCHMARK_CAPTURE(BM_LinkedNames, AllDistinctByIp, Shape::AllDistinct, true, Hub)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LinkedNames, Pairs, Shape::Pairs, false, Hub)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LinkedNames, PairsByIp, Shape::Pairs, true, Hub)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LinkedNames, PairsByIpFirstCall, Shape::Pairs, true, Hub, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LinkedNames, Chain, Shape::Chain, false, Hub)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LinkedNames, ChainByIp, Shape::Chain, true, Hub)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LinkedNames, LongIdsByIp, Shape::LongIds, true, Hub)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LinkedNames, OneNameByIp, Shape::OneName, true, Hub)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,19 +1,22 @@
 #include "LinkedNames.h"
 
 #include "Declares.h"
+#include "LinkedNamesWork.h"
 
 #include <algorithm>
-#include <compare>
 #include <cstdint>
-#include <functional>
 #include <numeric>
-#include <unordered_map>
 #include <utility>
 
 namespace BanHandle {
 namespace {
 
 using Declares::BanRecord;
+using linked_work::At;
+using linked_work::DateKey;
+using linked_work::KeyColumn;
+using linked_work::NameInfo;
+using linked_work::Workspace;
 
 std::string_view TrimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');
@@ -25,155 +28,195 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Row r's field, mapped to a small number per distinct text: ids[r], -1 where the text is left out.
-struct Numbering {
-    std::vector<int> ids;
-    std::vector<int> firstRow; // per number
-};
-
-// Open addressing over the numbers, so that numbering a full table allocates a few arrays and no nodes.
-template <class Accept> Numbering Number(int last, std::string_view (*text)(int), Accept accept) {
-    Numbering out{std::vector<int>(static_cast<std::size_t>(last) + 1, -1), {}};
-    std::size_t capacity = 16;
-    while (capacity < 2 * static_cast<std::size_t>(last)) {
-        capacity *= 2;
-    }
-    std::vector<int> slots(capacity, -1);
-    const std::hash<std::string_view> hash;
+// One pass over the table: per row its name's number, its keys' numbers and its packed date; per name its first,
+// earliest and latest record and whether any of its bans is still valid. Nothing after this reads the table.
+void Gather(Workspace& work, int last, bool byIp) {
+    const auto& table = Declares::BanRecordTable;
+    work.Start(last, byIp);
     for (int r = 2; r <= last; ++r) {
-        const std::string_view t = text(r);
-        if (!accept(t)) {
-            continue;
-        }
-        std::size_t slot = hash(t) & (capacity - 1);
-        while (slots[slot] >= 0 && text(out.firstRow[static_cast<std::size_t>(slots[slot])]) != t) {
-            slot = (slot + 1) & (capacity - 1);
-        }
-        if (slots[slot] < 0) {
-            slots[slot] = static_cast<int>(out.firstRow.size());
-            out.firstRow.push_back(r);
-        }
-        out.ids[static_cast<std::size_t>(r)] = slots[slot];
-    }
-    return out;
-}
-
-// Dates compare as their text does; packed into two numbers per row, so that sorting reads no strings. The Date
-// column holds at most 10 characters.
-struct DateKey {
-    std::uint64_t high = 0;
-    std::uint32_t low = 0;
-    auto operator<=>(const DateKey&) const = default;
-};
-
-DateKey PackDate(const std::string& date) {
-    DateKey key;
-    for (std::size_t i = 0; i < 8; ++i) {
-        key.high = key.high << 8 | (i < date.size() ? static_cast<unsigned char>(date[i]) : 0U);
-    }
-    for (std::size_t i = 8; i < 10; ++i) {
-        key.low = key.low << 8 | (i < date.size() ? static_cast<unsigned char>(date[i]) : 0U);
-    }
-    key.low = key.low << 8 | static_cast<std::uint32_t>(std::min<std::size_t>(date.size(), 255));
-    return key;
-}
-
-std::string_view NameText(int r) {
-    return Declares::BanRecordTable[static_cast<std::size_t>(r)].Name;
-}
-std::string_view MidText(int r) {
-    return KeyText(LinkKind::Mid, r);
-}
-std::string_view IpText(int r) {
-    return KeyText(LinkKind::Ip, r);
-}
-
-// Members of each number, in row order, as one array cut into runs: members of n are at [start[n], start[n+1]).
-struct Buckets {
-    std::vector<int> start;
-    std::vector<int> items;
-    template <class F> void each(int n, F f) const {
-        for (int k = start[static_cast<std::size_t>(n)]; k < start[static_cast<std::size_t>(n) + 1]; ++k) {
-            f(items[static_cast<std::size_t>(k)]);
-        }
-    }
-    int size(int n) const { return start[static_cast<std::size_t>(n) + 1] - start[static_cast<std::size_t>(n)]; }
-};
-
-Buckets Bucket(const std::vector<int>& ids, int count) {
-    Buckets b{std::vector<int>(static_cast<std::size_t>(count) + 1, 0), std::vector<int>()};
-    for (int id : ids) {
-        if (id >= 0) {
-            ++b.start[static_cast<std::size_t>(id) + 1];
-        }
-    }
-    std::partial_sum(b.start.begin(), b.start.end(), b.start.begin());
-    b.items.resize(static_cast<std::size_t>(b.start.back()));
-    std::vector<int> fill(b.start.begin(), b.start.end() - 1);
-    for (std::size_t r = 0; r < ids.size(); ++r) {
-        if (ids[r] >= 0) {
-            b.items[static_cast<std::size_t>(fill[static_cast<std::size_t>(ids[r])]++)] = static_cast<int>(r);
-        }
-    }
-    return b;
-}
-
-struct UnionFind {
-    std::vector<int> parent;
-    explicit UnionFind(int n) : parent(static_cast<std::size_t>(n)) { std::iota(parent.begin(), parent.end(), 0); }
-    int find(int x) {
-        while (parent[static_cast<std::size_t>(x)] != x) {
-            x = parent[static_cast<std::size_t>(x)] =
-                parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(x)])];
-        }
-        return x;
-    }
-    void join(int a, int b) {
-        a = find(a);
-        b = find(b);
-        if (a != b) {
-            parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
-        }
-    }
-};
-
-// One kind of key: its numbering, and per key the distinct names carrying it, in row order.
-struct KeySet {
-    LinkKind kind;
-    Numbering numbers;
-    Buckets names; // name numbers
-    std::vector<bool> hub;
-};
-
-KeySet Keys(LinkKind kind, int last, const std::vector<int>& nameOf, int threshold) {
-    KeySet set{kind,
-               Number(last, kind == LinkKind::Mid ? MidText : IpText,
-                      [kind](std::string_view t) { return IsLinkKey(kind, t); }),
-               {},
-               {}};
-    const int count = static_cast<int>(set.numbers.firstRow.size());
-    const Buckets rows = Bucket(set.numbers.ids, count);
-    // A name is counted once per key: stamped with the last key that counted it.
-    std::vector<int> stamp(nameOf.size(), -1);
-    set.names.start.assign(static_cast<std::size_t>(count) + 1, 0);
-    set.names.items.reserve(rows.items.size());
-    for (int k = 0; k < count; ++k) {
-        rows.each(k, [&](int r) {
-            const int name = nameOf[static_cast<std::size_t>(r)];
-            if (std::exchange(stamp[static_cast<std::size_t>(name)], k) != k) {
-                set.names.items.push_back(name);
+        const BanRecord& record = At(table, r);
+        const int n = work.NumberName(r, record.Name);
+        const DateKey date = linked_work::PackDate(record.Date);
+        At(work.date, r) = date;
+        NameInfo& name = At(work.names, n);
+        if (name.count++ > 0) {
+            if (date < At(work.date, name.earliest)) {
+                name.earliest = r;
             }
-        });
-        set.names.start[static_cast<std::size_t>(k) + 1] = static_cast<int>(set.names.items.size());
+            if (date >= At(work.date, name.latest)) {
+                name.latest = r;
+            }
+        }
+        name.stillValid = name.stillValid || record.StatusMark == "#";
+        work.mid.Add(r, TrimSpaces(record.Mid));
+        if (byIp) {
+            work.ip.Add(r, TrimSpaces(record.Ip));
+        }
     }
-    set.hub.resize(static_cast<std::size_t>(count));
-    for (int k = 0; k < count; ++k) {
-        set.hub[static_cast<std::size_t>(k)] = set.names.size(k) > threshold;
-    }
-    return set;
 }
+
+// Each key's distinct names, in row order: the rows bucketed by key, then each name kept once per key.
+void CollectNames(KeyColumn& keys, const Workspace& work, std::vector<int>& stamp, std::vector<int>& byKey) {
+    const int count = keys.Count();
+    keys.nameStart.assign(static_cast<std::size_t>(count) + 1, 0);
+    std::partial_sum(keys.rowCount.begin(), keys.rowCount.end(), keys.nameStart.begin() + 1);
+    byKey.resize(static_cast<std::size_t>(keys.nameStart.back()));
+    for (std::size_t r = 2; r < keys.ofRow.size(); ++r) {
+        const int k = keys.ofRow[r];
+        if (k >= 0) {
+            At(byKey, At(keys.nameStart, k)++) = static_cast<int>(r);
+        }
+    }
+    // nameStart[k] now holds the end of k's rows, which is where k + 1's begin.
+    stamp.assign(work.names.size(), -1);
+    keys.names.clear();
+    int from = 0;
+    for (int k = 0; k < count; ++k) {
+        const int to = At(keys.nameStart, k);
+        At(keys.nameStart, k) = static_cast<int>(keys.names.size());
+        for (int i = from; i < to; ++i) {
+            const int n = At(work.nameOf, At(byKey, i));
+            if (std::exchange(At(stamp, n), k) != k) {
+                keys.names.push_back(n);
+            }
+        }
+        from = to;
+    }
+    keys.nameStart.back() = static_cast<int>(keys.names.size());
+}
+
+// Stable counting sort of items by bucket(item), a number in [0, buckets), into out.
+template <class Bucket>
+void CountingSort(const std::vector<int>& items, std::vector<int>& out, std::vector<int>& counts, int buckets,
+                  Bucket bucket) {
+    counts.assign(static_cast<std::size_t>(buckets) + 1, 0);
+    for (const int item : items) {
+        ++At(counts, bucket(item) + 1);
+    }
+    std::partial_sum(counts.begin(), counts.end(), counts.begin());
+    out.resize(items.size());
+    for (const int item : items) {
+        At(out, At(counts, bucket(item))++) = item;
+    }
+}
+
+// The grouped names (root >= 0) newest first: by the date of their latest ban, then its row, both descending.
+// Only the distinct dates are sorted; the names are then counted into place.
+const std::vector<int>& NewestFirst(Workspace& work, const std::vector<int>& root) {
+    std::vector<int>& byRow = work.listA; // by the row of their latest ban, descending
+    byRow.clear();
+    for (int r = static_cast<int>(work.nameOf.size()) - 1; r >= 2; --r) {
+        const int n = At(work.nameOf, r);
+        if (At(root, n) >= 0 && At(work.names, n).latest == r) {
+            byRow.push_back(n);
+        }
+    }
+    std::vector<DateKey>& dates = work.dates;
+    std::vector<int>& dateOf = work.listB; // per name
+    dates.clear();
+    dateOf.resize(work.names.size());
+    work.dateSlots.Reset(byRow.size());
+    for (const int n : byRow) {
+        const DateKey date = At(work.date, At(work.names, n).latest);
+        const int next = static_cast<int>(dates.size());
+        const int d =
+            work.dateSlots.Find(linked_work::Hash(date), next, [&](int known) { return At(dates, known) == date; });
+        if (d == next) {
+            dates.push_back(date);
+        }
+        At(dateOf, n) = d;
+    }
+    std::vector<int>& sorted = work.counts;
+    sorted.resize(dates.size());
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::sort(sorted.begin(), sorted.end(), [&](int a, int b) { return At(dates, a) > At(dates, b); });
+    std::vector<int>& rank = work.listC; // per date, 0 for the newest
+    rank.resize(dates.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        At(rank, sorted[i]) = static_cast<int>(i);
+    }
+    CountingSort(byRow, work.newest, work.counts, static_cast<int>(dates.size()),
+                 [&](int n) { return At(rank, At(dateOf, n)); });
+    return work.newest;
+}
+
+int Find(std::vector<int>& parent, int x) {
+    while (At(parent, x) != x) {
+        x = At(parent, x) = At(parent, At(parent, x));
+    }
+    return x;
+}
+
+void Join(std::vector<int>& parent, int a, int b) {
+    a = Find(parent, a);
+    b = Find(parent, b);
+    if (a != b) {
+        At(parent, std::max(a, b)) = std::min(a, b);
+    }
+}
+
+// Keys and the evidence of each link; a key's names are all in one group. Laid out group by group, each group's
+// machine ids before its IPs, the most shared first, then in the order first met.
+void LayKeys(Workspace& work, KeyColumn* const (&columns)[2], int threshold, LinkedNames& result) {
+    std::vector<int>& kept = work.listA; // k * 2 + column
+    kept.clear();
+    int most = 0;
+    for (int c = 0; c < 2; ++c) {
+        const KeyColumn* keys = columns[c];
+        for (int k = 0; keys != nullptr && k < keys->Count(); ++k) {
+            const int count = keys->NameCount(k);
+            if (count <= threshold && At(work.parent, At(keys->names, At(keys->nameStart, k))) >= 0) {
+                kept.push_back(k * 2 + c);
+                most = std::max(most, count);
+            }
+        }
+    }
+    const auto column = [&](int key) -> const KeyColumn& { return *columns[key % 2]; };
+    const auto firstName = [&](int key) { return At(column(key).names, At(column(key).nameStart, key / 2)); };
+    std::vector<int>& byCount = work.listB;
+    CountingSort(kept, byCount, work.counts, most + 1, [&](int key) { return most - column(key).NameCount(key / 2); });
+    CountingSort(byCount, kept, work.counts, 2 * static_cast<int>(result.groups.size()),
+                 [&](int key) { return At(work.place, At(work.parent, firstName(key))) * 2 + key % 2; });
+
+    std::size_t keyNames = 0;
+    for (const int key : kept) {
+        keyNames += static_cast<std::size_t>(column(key).NameCount(key / 2));
+    }
+    result.keys.resize(kept.size());
+    result.keyNames.resize(keyNames);
+    result.links.resize(keyNames - kept.size());
+    int nextName = 0, nextLink = 0;
+    for (int i = 0; i < static_cast<int>(kept.size()); ++i) {
+        const int key = At(kept, i);
+        const KeyColumn& keys = column(key);
+        const int k = key / 2;
+        LinkedGroup& group = At(result.groups, At(work.place, At(work.parent, firstName(key))));
+        if (group.keys.count++ == 0) {
+            group.keys.first = i;
+            group.links.first = nextLink;
+        }
+        const int count = keys.NameCount(k);
+        At(result.keys, i) = LinkedKey{keys.kind, At(keys.firstRow, k), {nextName, count}};
+        for (int j = 0; j < count; ++j) {
+            const int index = At(work.indexOf, At(keys.names, At(keys.nameStart, k) + j));
+            At(result.keyNames, nextName + j) = index;
+            if (j > 0) {
+                At(result.links, nextLink++) = Link{i - group.keys.first, At(result.keyNames, nextName), index};
+                ++group.links.count;
+            }
+        }
+        nextName += count;
+    }
+}
+
+// Kept between calls, so that running again (another filter, IP links switched on) faults no pages in.
+thread_local Workspace TheWorkspace;
 
 } // namespace
+
+void ReleaseLinkedNamesMemory() {
+    TheWorkspace = Workspace();
+}
 
 std::string_view KeyText(LinkKind kind, int row) {
     const BanRecord& record = Declares::BanRecordTable[static_cast<std::size_t>(row)];
@@ -204,213 +247,126 @@ bool IsLinkKey(LinkKind kind, std::string_view text) {
 }
 
 LinkedNames FindLinkedNames(const LinkedNamesOptions& options) {
-    const auto& table = Declares::BanRecordTable;
     const int last = Declares::BanRecordCount;
     LinkedNames result;
     if (last < 2) {
         return result;
     }
+    Workspace& work = TheWorkspace;
+    Gather(work, last, options.byIp);
+    const int nameCount = static_cast<int>(work.names.size());
+    KeyColumn* const columns[] = {&work.mid, options.byIp ? &work.ip : nullptr};
 
-    const Numbering names = Number(last, NameText, [](std::string_view) { return true; });
-    const int nameCount = static_cast<int>(names.firstRow.size());
-    std::vector<KeySet> keySets;
-    keySets.push_back(Keys(LinkKind::Mid, last, names.ids, options.hubThreshold));
-    if (options.byIp) {
-        keySets.push_back(Keys(LinkKind::Ip, last, names.ids, options.hubThreshold));
-    }
-
-    UnionFind people(nameCount);
-    for (const KeySet& set : keySets) {
-        for (std::size_t k = 0; k < set.hub.size(); ++k) {
-            if (set.hub[k]) {
-                result.hubs.push_back({set.kind, set.numbers.firstRow[k], set.names.size(static_cast<int>(k))});
+    // People: names joined by every key that is not a hub.
+    std::vector<int>& parent = work.parent;
+    parent.resize(static_cast<std::size_t>(nameCount));
+    std::iota(parent.begin(), parent.end(), 0);
+    for (KeyColumn* keys : columns) {
+        if (keys == nullptr) {
+            continue;
+        }
+        CollectNames(*keys, work, work.stamp, work.listA);
+        for (int k = 0; k < keys->Count(); ++k) {
+            const int first = At(keys->nameStart, k), end = At(keys->nameStart, k + 1);
+            if (end - first > options.hubThreshold) {
+                result.hubs.push_back({keys->kind, At(keys->firstRow, k), end - first});
                 continue;
             }
-            const int first = set.names.items[static_cast<std::size_t>(set.names.start[k])];
-            set.names.each(static_cast<int>(k), [&](int name) { people.join(first, name); });
+            for (int i = first + 1; i < end; ++i) {
+                Join(parent, At(keys->names, first), At(keys->names, i));
+            }
         }
     }
     std::stable_sort(result.hubs.begin(), result.hubs.end(),
                      [](const Hub& a, const Hub& b) { return a.names > b.names; });
 
-    // Groups of at least two names, numbered in order of their first name.
-    const auto at = [](auto& v, int i) -> auto& {
-        return v[static_cast<std::size_t>(i)];
-    };
-    std::vector<int> size(static_cast<std::size_t>(nameCount), 0);
+    // A name is grouped when its person has two names or more. Per person (by its root): names, bans, validity.
+    std::vector<int>& root = work.parent; // each name's root, then -1 for a name alone
+    std::vector<int>& size = work.size;
+    std::vector<int>& bans = work.bans;
+    std::vector<char>& valid = work.valid;
+    size.assign(static_cast<std::size_t>(nameCount), 0);
     for (int n = 0; n < nameCount; ++n) {
-        ++at(size, people.find(n));
+        ++At(size, At(root, n) = Find(parent, n));
     }
-    std::vector<int> groupOf(static_cast<std::size_t>(nameCount), -1);
-    int groupCount = 0;
+    bans.assign(static_cast<std::size_t>(nameCount), 0);
+    valid.assign(static_cast<std::size_t>(nameCount), 0);
+    int grouped = 0;
     for (int n = 0; n < nameCount; ++n) {
-        const int root = people.find(n);
-        if (at(size, root) >= 2) {
-            if (at(groupOf, root) < 0) {
-                at(groupOf, root) = groupCount++;
-            }
-            at(groupOf, n) = at(groupOf, root);
+        const int p = At(root, n);
+        if (At(size, p) < 2) {
+            At(root, n) = -1;
+            continue;
         }
+        ++grouped;
+        At(bans, p) += At(work.names, n).count;
+        At(valid, p) = static_cast<char>(At(valid, p) || At(work.names, n).stillValid);
     }
-    if (groupCount == 0) {
+    if (grouped == 0) {
         return result;
     }
 
-    // Each grouped name's bans, dates and validity.
-    std::vector<DateKey> dates(static_cast<std::size_t>(last) + 1);
-    for (int r = 2; r <= last; ++r) {
-        if (at(groupOf, at(names.ids, r)) >= 0) {
-            at(dates, r) = PackDate(at(table, r).Date);
-        }
-    }
-    std::vector<LinkedName> byName(static_cast<std::size_t>(nameCount));
-    for (int r = 2; r <= last; ++r) {
-        const int n = at(names.ids, r);
-        if (at(groupOf, n) < 0) {
-            continue;
-        }
-        LinkedName& name = at(byName, n);
-        if (name.bans.count++ == 0) {
-            name.row = name.firstRow = name.lastRow = r;
-        }
-        const DateKey date = at(dates, r);
-        if (date < at(dates, name.firstRow)) {
-            name.firstRow = r;
-        }
-        if (date >= at(dates, name.lastRow)) {
-            name.lastRow = r;
-        }
-        name.stillValid = name.stillValid || at(table, r).StatusMark == "#";
-    }
-    auto newer = [&](int a, int b) {
-        const DateKey da = at(dates, a);
-        const DateKey db = at(dates, b);
-        return da != db ? da > db : a > b;
-    };
+    const std::vector<int>& newest = NewestFirst(work, root);
 
-    // Groups in their order: a still-valid ban first, then the latest ban.
-    result.groups.resize(static_cast<std::size_t>(groupCount));
-    for (int n = 0; n < nameCount; ++n) {
-        const int g = at(groupOf, n);
-        if (g >= 0) {
-            LinkedGroup& group = at(result.groups, g);
-            const LinkedName& name = at(byName, n);
-            group.stillValid = group.stillValid || name.stillValid;
-            if (group.names.count++ == 0 || newer(name.lastRow, group.lastRow)) {
-                group.lastRow = name.lastRow;
+    // Groups in their order: a still-valid ban first, then the latest ban. A person's newest name holds its
+    // latest ban, so walking the names newest first meets the people in order.
+    std::vector<int>& place = work.place;
+    place.assign(static_cast<std::size_t>(nameCount), -1);
+    for (const bool stillValid : {true, false}) {
+        for (const int n : newest) {
+            const int p = At(root, n);
+            if (At(place, p) < 0 && (At(valid, p) != 0) == stillValid) {
+                At(place, p) = static_cast<int>(result.groups.size());
+                LinkedGroup group;
+                group.names.count = At(size, p);
+                group.rows.count = At(bans, p);
+                group.stillValid = stillValid;
+                group.lastRow = At(work.names, n).latest;
+                result.groups.push_back(group);
             }
-            group.rows.count += name.bans.count;
         }
     }
-    std::vector<int> order(static_cast<std::size_t>(groupCount));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const LinkedGroup& ga = at(result.groups, a);
-        const LinkedGroup& gb = at(result.groups, b);
-        return ga.stillValid != gb.stillValid ? ga.stillValid : newer(ga.lastRow, gb.lastRow);
-    });
-    std::vector<int> placeOf(static_cast<std::size_t>(groupCount));
-    {
-        std::vector<LinkedGroup> sorted;
-        sorted.reserve(order.size());
-        int firstName = 0, firstRow = 0;
-        for (int g : order) {
-            at(placeOf, g) = static_cast<int>(sorted.size());
-            LinkedGroup group = at(result.groups, g);
-            group.names.first = firstName;
-            group.rows.first = firstRow;
-            firstName += group.names.count;
-            firstRow += group.rows.count;
-            sorted.push_back(group);
-        }
-        result.groups = std::move(sorted);
-        result.nameCount = firstName;
+    // Each name's place in the flat arrays: its group's names, then its bans, laid out in group order.
+    int firstName = 0, firstRow = 0;
+    for (LinkedGroup& group : result.groups) {
+        group.names.first = firstName;
+        group.rows.first = firstRow;
+        firstName += group.names.count;
+        firstRow += group.rows.count;
     }
-    for (int n = 0; n < nameCount; ++n) {
-        if (at(groupOf, n) >= 0) {
-            at(groupOf, n) = at(placeOf, at(groupOf, n));
+    result.nameCount = firstName;
+    std::vector<int>& nameFill = work.listA; // per group
+    nameFill.resize(result.groups.size());
+    for (std::size_t g = 0; g < nameFill.size(); ++g) {
+        nameFill[g] = result.groups[g].names.first;
+    }
+    std::vector<int>& indexOf = work.indexOf;
+    std::vector<int>& banFill = work.banStart;
+    indexOf.resize(static_cast<std::size_t>(nameCount));
+    banFill.resize(static_cast<std::size_t>(nameCount));
+    result.names.resize(static_cast<std::size_t>(grouped));
+    for (const int n : newest) {
+        const int g = At(place, At(root, n));
+        const int at = At(nameFill, g)++;
+        At(indexOf, n) = at - At(result.groups, g).names.first;
+        const NameInfo& info = At(work.names, n);
+        At(result.names, at) = LinkedName{info.row, {0, info.count}, info.earliest, info.latest, info.stillValid};
+    }
+    int firstBan = 0;
+    for (LinkedName& name : result.names) {
+        name.bans.first = firstBan;
+        firstBan += name.bans.count;
+        At(banFill, At(work.nameOf, name.row)) = name.bans.first;
+    }
+    result.rows.resize(static_cast<std::size_t>(firstBan));
+    for (int r = 2; r <= last; ++r) {
+        const int n = At(work.nameOf, r);
+        if (At(root, n) >= 0) {
+            At(result.rows, At(banFill, n)++) = r;
         }
     }
 
-    // Names laid out group by group, each group's by its latest ban; indexOf is a name's place in its group.
-    std::vector<int> flat(static_cast<std::size_t>(result.nameCount));
-    {
-        std::vector<int> fill(result.groups.size());
-        for (std::size_t g = 0; g < fill.size(); ++g) {
-            fill[g] = result.groups[g].names.first;
-        }
-        for (int n = 0; n < nameCount; ++n) {
-            if (at(groupOf, n) >= 0) {
-                at(flat, at(fill, at(groupOf, n))++) = n;
-            }
-        }
-    }
-    std::vector<int> indexOf(static_cast<std::size_t>(nameCount), -1);
-    std::vector<int> banFill(static_cast<std::size_t>(nameCount), 0);
-    result.names.reserve(flat.size());
-    for (const LinkedGroup& group : result.groups) {
-        const auto begin = flat.begin() + group.names.first;
-        std::sort(begin, begin + group.names.count,
-                  [&](int a, int b) { return newer(at(byName, a).lastRow, at(byName, b).lastRow); });
-        int firstBan = group.rows.first;
-        for (int i = 0; i < group.names.count; ++i) {
-            const int n = *(begin + i);
-            at(indexOf, n) = i;
-            LinkedName name = at(byName, n);
-            name.bans.first = at(banFill, n) = firstBan;
-            firstBan += name.bans.count;
-            result.names.push_back(name);
-        }
-    }
-    result.rows.resize(static_cast<std::size_t>(result.groups.back().rows.first + result.groups.back().rows.count));
-    for (int r = 2; r <= last; ++r) {
-        const int n = at(names.ids, r);
-        if (at(groupOf, n) >= 0) {
-            at(result.rows, at(banFill, n)++) = r;
-        }
-    }
-
-    // Keys and the evidence of each link; a key's names are all in one group. Gathered from both key sets, then
-    // put in group order, each group's machine ids before its IPs, the most shared first.
-    std::vector<std::pair<int, LinkedKey>> keys;
-    for (const KeySet& set : keySets) {
-        for (std::size_t k = 0; k < set.hub.size(); ++k) {
-            const int g = at(groupOf, set.names.items[static_cast<std::size_t>(set.names.start[k])]);
-            if (!set.hub[k] && g >= 0) {
-                keys.push_back(
-                    {g,
-                     {set.kind, set.numbers.firstRow[k], {set.names.start[k], set.names.size(static_cast<int>(k))}}});
-            }
-        }
-    }
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first               ? a.first < b.first
-               : a.second.kind != b.second.kind ? a.second.kind < b.second.kind
-                                                : a.second.names.count > b.second.names.count;
-    });
-    result.keys.reserve(keys.size());
-    for (std::size_t k = 0; k < keys.size();) {
-        LinkedGroup& group = at(result.groups, keys[k].first);
-        group.keys.first = static_cast<int>(result.keys.size());
-        group.links.first = static_cast<int>(result.links.size());
-        for (int inGroup = 0; k < keys.size() && &at(result.groups, keys[k].first) == &group; ++k, ++inGroup) {
-            LinkedKey key = keys[k].second;
-            // The key sets' name lists hold name numbers; the result holds places in the group.
-            const Buckets& from = keySets[key.kind == LinkKind::Mid ? 0 : 1].names;
-            const int first = static_cast<int>(result.keyNames.size());
-            for (int i = 0; i < key.names.count; ++i) {
-                const int index = at(indexOf, at(from.items, key.names.first + i));
-                result.keyNames.push_back(index);
-                if (i > 0) {
-                    result.links.push_back({inGroup, at(result.keyNames, first), index});
-                }
-            }
-            key.names.first = first;
-            result.keys.push_back(key);
-        }
-        group.keys.count = static_cast<int>(result.keys.size()) - group.keys.first;
-        group.links.count = static_cast<int>(result.links.size()) - group.links.first;
-    }
+    LayKeys(work, columns, options.hubThreshold, result);
     return result;
 }
 

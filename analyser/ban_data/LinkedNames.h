@@ -99,4 +99,7 @@ std::string_view KeyText(LinkKind kind, int row);
 // Whether the trimmed text may serve as a link of that kind.
 bool IsLinkKey(LinkKind kind, std::string_view text);
 
+// Frees the memory kept for the next grouping on this thread.
+void ReleaseLinkedNamesMemory();
+
 } // namespace BanHandle

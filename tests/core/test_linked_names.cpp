@@ -13,6 +13,7 @@
 #include <random>
 #include <regex>
 #include <set>
+#include <tuple>
 
 using namespace testing_support;
 using BanHandle::LinkKind;
@@ -96,14 +97,6 @@ std::string NameOf(const BanHandle::LinkedName& name) {
     return BanRecordTable[name.row].Name;
 }
 
-std::string Latest(const std::vector<int>& rows) {
-    std::string latest;
-    for (int r : rows) {
-        latest = std::max(latest, BanRecordTable[r].Date);
-    }
-    return latest;
-}
-
 // Everything the result says, checked against the search and the table.
 void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const std::string& what) {
     SetRecords(rows);
@@ -115,6 +108,27 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
         hubs[{hub.kind, std::string(BanHandle::KeyText(hub.kind, hub.row))}] = hub.names;
     }
     EXPECT_EQ(hubs, expected.hubs) << what;
+    // Each key (or hub) stands for its first record; ties of the documented orders go to the earlier record.
+    const auto firstCarrier = [](LinkKind kind, int row) {
+        int r = 2;
+        while (BanHandle::KeyText(kind, r) != BanHandle::KeyText(kind, row)) {
+            ++r;
+        }
+        return r;
+    };
+    for (std::size_t h = 0; h < found.hubs.size(); ++h) {
+        const auto& hub = found.hubs[h];
+        EXPECT_EQ(hub.row, firstCarrier(hub.kind, hub.row)) << what;
+        if (h > 0) {
+            const auto& before = found.hubs[h - 1];
+            EXPECT_LT(std::tuple(-before.names, before.kind, before.row), std::tuple(-hub.names, hub.kind, hub.row))
+                << what << ": hub order";
+        }
+    }
+    // The newest of two records: the later date, then the later row.
+    const auto newer = [](int a, int b) {
+        return std::pair(BanRecordTable[a].Date, a) > std::pair(BanRecordTable[b].Date, b);
+    };
 
     std::set<Names> groups;
     int nameCount = 0;
@@ -136,39 +150,45 @@ void Check(const std::vector<BanRecord>& rows, bool byIp, int threshold, const s
             }
             EXPECT_EQ(std::vector<int>(found.BansOf(name).begin(), found.BansOf(name).end()), own) << what;
             EXPECT_EQ(name.row, own.front()) << what;
-            EXPECT_EQ(BanRecordTable[name.lastRow].Date, Latest(own)) << what;
+            // Its latest ban, the last of its date; its earliest, the first of its date.
+            EXPECT_EQ(name.lastRow, *std::min_element(own.begin(), own.end(), newer)) << what;
+            EXPECT_EQ(name.firstRow, *std::max_element(own.begin(), own.end(), newer)) << what;
             bool valid = false;
             for (int r : own) {
-                EXPECT_LE(BanRecordTable[name.firstRow].Date, BanRecordTable[r].Date) << what;
                 valid = valid || BanRecordTable[r].StatusMark == "#";
             }
             EXPECT_EQ(name.stillValid, valid) << what;
             rowsOfNames.insert(rowsOfNames.end(), own.begin(), own.end());
             if (n > 0) {
-                EXPECT_GE(BanRecordTable[groupNames[n - 1].lastRow].Date, BanRecordTable[name.lastRow].Date)
-                    << what << ": names by their latest ban";
+                EXPECT_TRUE(newer(groupNames[n - 1].lastRow, name.lastRow)) << what << ": names by their latest ban";
             }
         }
         std::sort(rowsOfNames.begin(), rowsOfNames.end());
         auto sortedRows = groupRows;
         std::sort(sortedRows.begin(), sortedRows.end());
         EXPECT_EQ(sortedRows, rowsOfNames) << what;
-        EXPECT_EQ(BanRecordTable[group.lastRow].Date, Latest(groupRows)) << what;
+        EXPECT_EQ(group.lastRow, groupNames[0].lastRow) << what;
         EXPECT_EQ(group.stillValid,
                   std::any_of(groupNames.begin(), groupNames.end(), [](const auto& n) { return n.stillValid; }))
             << what;
         if (g > 0) {
             const auto& before = found.groups[g - 1];
-            const auto beforeRows = found.RowsOf(before);
             EXPECT_TRUE(before.stillValid > group.stillValid ||
-                        (before.stillValid == group.stillValid &&
-                         Latest({beforeRows.begin(), beforeRows.end()}) >= Latest(groupRows)))
+                        (before.stillValid == group.stillValid && newer(before.lastRow, group.lastRow)))
                 << what << ": group order";
         }
         // Its keys are exactly the usable keys of its names; every link is a key both names carry, and the
         // links join all the names.
         std::map<Key, Names> keys;
-        for (const auto& key : groupKeys) {
+        for (std::size_t k = 0; k < groupKeys.size(); ++k) {
+            const auto& key = groupKeys[k];
+            EXPECT_EQ(key.row, firstCarrier(key.kind, key.row)) << what;
+            if (k > 0) {
+                const auto& before = groupKeys[k - 1];
+                EXPECT_LT(std::tuple(before.kind, -before.names.count, before.row),
+                          std::tuple(key.kind, -key.names.count, key.row))
+                    << what << ": key order";
+            }
             Names carriers;
             for (int n : found.NamesOf(key)) {
                 carriers.insert(NameOf(groupNames[n]));
@@ -211,7 +231,21 @@ BanRecord Ban(std::string name, std::string mid, std::string date = "2004-01-01"
 TEST(LinkedNames, GroupsAsABreadthFirstSearchFindsThem) {
     // Few names, with case and blank variants; ids empty, malformed, padded, and some shared by many.
     const char* names[] = {"Bob", "bob", "Bob ", " Bob", "Ann", "Cy", "Dee", "Eve", "", "Fox Lee"};
-    const char* mids[] = {"1 ", "1", " 2 ", "-3 ", "", "  ", "x1", "4-", "-", "55 ", "66 ", "77 "};
+    // Ids of 16 and of 17 or more characters (some differing only in their last) among the short ones.
+    const char* mids[] = {"1 ",
+                          "1",
+                          " 2 ",
+                          "-3 ",
+                          "",
+                          "  ",
+                          "x1",
+                          "4-",
+                          "-",
+                          "1234567890123456 ",
+                          "-1234567890123456",
+                          "12345678901234567890 ",
+                          "12345678901234567891",
+                          "77 "};
     const char* ips[] = {" 1.2.3.4 ", "1.2.3.4", " 1.2.3.5",    "",      "1.2.3", "256.1.1.1",
                          "1.2.3.4.5", "a.b.c.d", " 10.0.0.1  ", "1..2.3"};
     const char* dates[] = {"2004-01-02", "2004-01-03", "2003-12-31", "", "2004-01-02"};
@@ -219,7 +253,7 @@ TEST(LinkedNames, GroupsAsABreadthFirstSearchFindsThem) {
         std::mt19937 random(seed);
         std::vector<BanRecord> rows(random() % 40);
         for (auto& r : rows) {
-            r = Ban(names[random() % 10], mids[random() % 12], dates[random() % 5], random() % 3 ? "^" : "#",
+            r = Ban(names[random() % 10], mids[random() % 14], dates[random() % 5], random() % 3 ? "^" : "#",
                     ips[random() % 10]);
         }
         const int threshold = seed % 4 == 0 ? BanHandle::DefaultHubThreshold : 2 + static_cast<int>(seed % 3);
