@@ -216,6 +216,7 @@ thread_local Workspace TheWorkspace;
 
 void ReleaseLinkedNamesMemory() {
     TheWorkspace = Workspace();
+    kept_memory::Release();
 }
 
 std::string_view KeyText(LinkKind kind, int row) {

@@ -3,6 +3,8 @@
 // the table by row number and copies none of its text, so it is valid until the next load.
 #pragma once
 
+#include "KeptMemory.h"
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,7 +50,8 @@ struct Link {
 };
 
 // A group's parts are runs of the flat arrays of LinkedNames, so a result of thousands of groups is a handful of
-// allocations. Indices inside a group (a key's names, a link's key and names) count from the group's first.
+// allocations, and those reuse the memory of the results released before it. Indices inside a group (a key's names, a
+// link's key and names) count from the group's first.
 struct LinkedGroup {
     Range names; // latest ban first
     Range keys;  // machine ids, then IPs; the most shared first
@@ -66,17 +69,17 @@ struct Hub {
 };
 
 struct LinkedNames {
-    std::vector<LinkedGroup> groups; // a still-valid ban first, then the latest ban date, newest first
-    std::vector<Hub> hubs;           // the most shared first
-    int nameCount = 0;               // names in all groups
+    KeptVector<LinkedGroup> groups; // a still-valid ban first, then the latest ban date, newest first
+    std::vector<Hub> hubs;          // the most shared first
+    int nameCount = 0;              // names in all groups
 
-    std::vector<LinkedName> names;
-    std::vector<LinkedKey> keys;
-    std::vector<int> keyNames; // indices into the key's group's names
-    std::vector<Link> links;
-    std::vector<int> rows;
+    KeptVector<LinkedName> names;
+    KeptVector<LinkedKey> keys;
+    KeptVector<int> keyNames; // indices into the key's group's names
+    KeptVector<Link> links;
+    KeptVector<int> rows;
 
-    template <class T> static std::span<const T> Run(const std::vector<T>& all, Range range) {
+    template <class T> static std::span<const T> Run(const KeptVector<T>& all, Range range) {
         return std::span<const T>(all).subspan(static_cast<std::size_t>(range.first),
                                                static_cast<std::size_t>(range.count));
     }
@@ -99,7 +102,7 @@ std::string_view KeyText(LinkKind kind, int row);
 // Whether the trimmed text may serve as a link of that kind.
 bool IsLinkKey(LinkKind kind, std::string_view text);
 
-// Frees the memory kept for the next grouping on this thread.
+// Frees the memory kept for the next grouping: this thread's work arrays and the arrays of released results.
 void ReleaseLinkedNamesMemory();
 
 } // namespace BanHandle
