@@ -97,8 +97,6 @@ void KeyColumn::Add(int row, std::string_view text) {
 
 void Workspace::Start(int last, bool byIp) {
     nameSlots.Reset(static_cast<std::size_t>(last));
-    nameHash.clear();
-    nameHash.reserve(static_cast<std::size_t>(last));
     names.clear();
     names.reserve(static_cast<std::size_t>(last));
     nameOf.resize(static_cast<std::size_t>(last) + 1);
@@ -112,12 +110,11 @@ void Workspace::Start(int last, bool byIp) {
 int Workspace::NumberName(int row, const std::string& name) {
     const std::uint64_t hash = std::hash<std::string_view>()(name);
     const int next = static_cast<int>(names.size());
+    // A tag that matches but a name that differs is rare: the text is compared only then and on a repeat.
     const int n = nameSlots.Find(hash, next, [&](int known) {
-        return At(nameHash, known) == hash &&
-               Declares::BanRecordTable[static_cast<std::size_t>(At(names, known).row)].Name == name;
+        return Declares::BanRecordTable[static_cast<std::size_t>(At(names, known).row)].Name == name;
     });
     if (n == next) {
-        nameHash.push_back(hash);
         names.push_back({row, 0, row, row, false});
     }
     At(nameOf, row) = n;

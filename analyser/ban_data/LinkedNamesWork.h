@@ -94,7 +94,6 @@ struct NameInfo {
 
 struct Workspace {
     Slots nameSlots;
-    std::vector<std::uint64_t> nameHash; // per name
     std::vector<NameInfo> names;
     std::vector<int> nameOf;   // per row
     std::vector<DateKey> date; // per row
