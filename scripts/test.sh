@@ -27,18 +27,31 @@ step() {
 step "Packages"
 scripts/setup.sh
 
-# The static Qt for Windows, when this machine has none yet, builds beside the Linux legs at a lower priority:
-# it gets what their tests leave of the two cores (a window test mostly waits). Its progress shows every minute.
-qt_pid=""
-stop_qt() { [ -n "$qt_pid" ] && kill -- -"$qt_pid" 2>/dev/null || true; }
-trap stop_qt EXIT
+# Runs a command in the background in a session of its own, so that it can be stopped whole, at a lower priority;
+# where the kernel groups processes by session for scheduling, that group's priority is lowered too.
+in_background() {
+    setsid bash -c 'echo 10 >/proc/self/autogroup 2>/dev/null; exec nice -n 10 "$@"' in_background "$@" &
+}
+qt_pid="" wine_pid=""
+stop_background() {
+    for pid in $qt_pid $wine_pid; do kill -- -"$pid" 2>/dev/null || true; done
+}
+trap stop_background EXIT
+
+# The static Qt for Windows, when this machine has none yet, builds beside the Linux legs: it gets what they
+# leave of the two cores (a window test mostly waits). Its progress shows every minute.
 if ! scripts/windows-qt.sh --cached >/dev/null 2>&1; then
     echo "Qt for Windows: not built on this machine yet; it builds now, beside the Linux legs (see README.md)"
-    # In a session of its own, so that it can be stopped whole; where the kernel groups processes by session
-    # for scheduling, that group's priority is lowered too.
-    setsid bash -c 'echo 10 >/proc/self/autogroup 2>/dev/null; exec nice -n 10 scripts/windows-qt.sh' >/dev/null &
+    in_background scripts/windows-qt.sh >/dev/null
     qt_pid=$!
 fi
+# So does the first start of the Wine prefix the Windows tests run in, on an X server of its own. It ends when
+# Wine has finished setting the prefix up: tests started while it still worked took seconds more each.
+wine_env=(WINEPREFIX="$root/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=")
+mkdir -p build-win
+in_background env "${wine_env[@]}" scripts/with-x11.sh bash -c '. scripts/progress.sh
+    run_logged "Wine: first start of the test prefix" build-win/wineboot.log bash -c "wineboot -i && timeout 600 wineserver -w"'
+wine_pid=$!
 
 step "Sample ban logs are what the generator makes"
 python3 scripts/make_samples.py --check
@@ -101,12 +114,13 @@ scripts/build-windows.sh --werror
 step "Windows tests under Wine"
 unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 # A private Wine prefix; no Mono or Gecko installers at its first boot.
-export WINEPREFIX="$root/build-win/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export "${wine_env[@]}"
+wait "$wine_pid" || { echo "Wine could not start its prefix (see build-win/wineboot.log)" >&2; exit 1; }
+wine_pid=""
 scripts/with-x11.sh bash -c '
     set -e
     . scripts/progress.sh
-    echo "Wine: starting the test prefix (its first start takes a minute or two)"
-    run_logged "Wine: starting" build-win/wineboot.log wineboot -i
+    run_logged "Wine: starting" build-win/wine-start.log wineboot -i
     # Each window test also writes its output to build-win/test-logs/<test>.txt, kept after the run.
     (cd build-win && ctest --output-on-failure -j1) ||
         { echo "The Windows tests failed; their output is in build-win/test-logs/" >&2; exit 1; }
