@@ -105,6 +105,10 @@ done
 
 step "Windows build (mingw-w64 against a static Qt, built once per machine)"
 if [ -n "$qt_pid" ]; then
+    # Nothing else is left to do here: the Qt build gets its full priority back (where that is allowed), or a
+    # build of another program beside this one would take nearly all of the cores from it.
+    renice -n 0 -g "$qt_pid" >/dev/null 2>&1 || true
+    echo 0 >/proc/"$qt_pid"/autogroup 2>/dev/null || true
     echo "Qt for Windows: waiting for its build to end"
     wait "$qt_pid" || { echo "Qt for Windows could not be built (see the lines above)" >&2; exit 1; }
     qt_pid=""
