@@ -56,15 +56,6 @@ wine_pid=$!
 step "Sample ban logs are what the generator makes"
 python3 scripts/make_samples.py --check
 
-run_suite() {
-    local dir=$1
-    # Tests that need a real X server run under a private Xvfb with a window manager; the full unwinder shows
-    # the X library frames that lsan.supp names (those libraries have no frame pointers).
-    (cd "$dir" && ctest --output-on-failure -j"$jobs" -LE x11)
-    (cd "$dir" && LSAN_OPTIONS="${LSAN_OPTIONS:-}:fast_unwind_on_malloc=0" "$root/scripts/with-x11.sh" ctest \
-        --output-on-failure -L x11)
-}
-
 step "Build with AddressSanitizer and UndefinedBehaviorSanitizer (clang, warnings are errors)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMW_WERROR=ON \
     -DMW_SANITIZE=ON -DMW_FUZZ=ON
@@ -74,7 +65,11 @@ step "Tests under the sanitizers"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run_suite build-asan
+# Tests that need a real X server run under a private Xvfb with a window manager; the full unwinder shows the X
+# library frames that lsan.supp names (those libraries have no frame pointers).
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE x11)
+(cd build-asan && LSAN_OPTIONS="$LSAN_OPTIONS:fast_unwind_on_malloc=0" "$root/scripts/with-x11.sh" ctest \
+    --output-on-failure -L x11)
 
 step "Installation into a temporary prefix"
 prefix=$(mktemp -d)
@@ -123,8 +118,6 @@ wait "$wine_pid" || { echo "Wine could not start its prefix (see build-win/wineb
 wine_pid=""
 scripts/with-x11.sh bash -c '
     set -e
-    . scripts/progress.sh
-    run_logged "Wine: starting" build-win/wine-start.log wineboot -i
     # Each window test also writes its output to build-win/test-logs/<test>.txt, kept after the run.
     (cd build-win && ctest --output-on-failure -j1) ||
         { echo "The Windows tests failed; their output is in build-win/test-logs/" >&2; exit 1; }

@@ -42,9 +42,24 @@ options=(
     -DFEATURE_dial=OFF -DFEATURE_lcdnumber=OFF -DFEATURE_splashscreen=OFF -DFEATURE_keysequenceedit=OFF
     -DFEATURE_fontcombobox=OFF -DFEATURE_columnview=OFF -DFEATURE_toolbox=OFF -DFEATURE_datawidgetmapper=OFF
     -DFEATURE_errormessage=OFF -DFEATURE_commandlinkbutton=OFF -DFEATURE_sharedmemory=OFF
-    -DFEATURE_systemsemaphore=OFF
+    -DFEATURE_systemsemaphore=OFF -DFEATURE_mainwindow=OFF -DFEATURE_dockwidget=OFF -DFEATURE_toolbar=OFF
+    -DFEATURE_statusbar=OFF -DFEATURE_tableview=OFF -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF
+    -DFEATURE_tabwidget=OFF -DFEATURE_tabbar=OFF -DFEATURE_textbrowser=OFF -DFEATURE_scroller=OFF
+    -DFEATURE_gestures=OFF -DFEATURE_progressdialog=OFF -DFEATURE_progressbar=OFF -DFEATURE_slider=OFF
+    -DFEATURE_whatsthis=OFF -DFEATURE_timezone=OFF -DFEATURE_commandlineparser=OFF -DFEATURE_picture=OFF
+    -DFEATURE_transposeproxymodel=OFF -DFEATURE_concatenatetablesproxymodel=OFF -DFEATURE_mimetype=OFF
+    -DFEATURE_filesystemwatcher=OFF -DFEATURE_effects=OFF
 )
-key=$(printf '%s\n' "$version" "${options[@]}" "$(cat cmake/mingw-w64.cmake)" | sha256sum | cut -c1-12)
+# Nor the platform plugins and helpers Windows never loads: Qt builds the minimal plugin and the framebuffer
+# helpers on every platform. Applied to the unpacked source before each configure; part of the cache key.
+skip_unused_plugins() {
+    sed -i 's/^if(NOT ANDROID AND NOT WASM)$/if(NOT ANDROID AND NOT WASM AND NOT WIN32)/' \
+        "$1/src/plugins/platforms/CMakeLists.txt"
+    sed -i 's/^add_subdirectory(\(devicediscovery\|fbconvenience\))$/if(NOT WIN32)\n    &\nendif()/' \
+        "$1/src/platformsupport/CMakeLists.txt"
+}
+key=$(printf '%s\n' "$version" "${options[@]}" "$(cat cmake/mingw-w64.cmake)" "$(declare -f skip_unused_plugins)" |
+    sha256sum | cut -c1-12)
 prefix="$cache/qt-$upstream-$key"
 
 if [ -f "$prefix/.complete" ]; then
@@ -85,6 +100,7 @@ if [ ! -f "$src/.extracted" ]; then
     touch "$src/.extracted"
 fi
 
+skip_unused_plugins "$src"
 build="$work/build-$key"
 host_cmake=$(dirname "$(dirname "$(dpkg -L qt6-base-dev | grep -m1 '/cmake/Qt6/Qt6Config.cmake$')")")
 say "Qt for Windows: configuring Qt $upstream into $prefix"
