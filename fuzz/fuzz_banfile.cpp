@@ -147,7 +147,11 @@ void RowText(const BanRecord& row, Mode mode, std::string& text) {
 // them. Compared record by record, without building the expected list: the searches are most of each run.
 bool SameMatches(const std::vector<BanHandle::SearchMatch>& found, Mode mode, const std::vector<std::string>& texts,
                  const std::string& query) {
-    const std::string wanted = mode == Mode::IP || mode == Mode::MID ? query : BanHandle::LowerCase(query);
+    // The query loses the blanks the row loses: leading ones for an IP, both ends for a machine id or moderator.
+    const std::string wanted = mode == Mode::IP          ? std::string(Trim(query, false))
+                               : mode == Mode::MID       ? std::string(Trim(query))
+                               : mode == Mode::Moderator ? BanHandle::LowerCase(std::string(Trim(query)))
+                                                         : BanHandle::LowerCase(query);
     std::size_t k = 0;
     for (int r = 2; r <= Declares::BanRecordCount; ++r) {
         const BanRecord& row = BanRecordTable[r];
