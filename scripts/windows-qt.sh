@@ -49,7 +49,24 @@ options=(
     -DFEATURE_progressdialog=OFF -DFEATURE_progressbar=OFF -DFEATURE_whatsthis=OFF -DFEATURE_timezone=OFF
     -DFEATURE_commandlineparser=OFF -DFEATURE_picture=OFF -DFEATURE_transposeproxymodel=OFF
     -DFEATURE_concatenatetablesproxymodel=OFF -DFEATURE_mimetype=OFF -DFEATURE_filesystemwatcher=OFF
-    -DFEATURE_effects=OFF
+    -DFEATURE_effects=OFF -DCMAKE_UNITY_BUILD=ON
+)
+# Unity build: most of a Qt compile is the headers, not the file itself, so each module is compiled in batches of
+# 8 files per compiler run. This Qt predates unity builds; the files below clash with a neighbour in their batch
+# (file-local helpers of the same name, macros that leak) and are compiled alone. So are the bundled C libraries,
+# and the files of functions kept for older programs only (removed_api.cpp), which define a macro before the
+# first header: in a batch they compile to nothing.
+unity_alone=(
+    corelib:compat/removed_api.cpp widgets:compat/removed_api.cpp
+    corelib:global/qlogging.cpp corelib:serialization/qcborstreamreader.cpp
+    corelib:serialization/qcborstreamwriter.cpp corelib:text/qstring.cpp corelib:kernel/qmetaobjectbuilder.cpp
+    corelib:io/qurlrecode.cpp corelib:io/qurlquery.cpp corelib:text/qunicodetools.cpp
+    corelib:time/qjalalicalendar.cpp corelib:time/qromancalendar.cpp
+    gui:image/qpixmapcache.cpp gui:kernel/qplatformintegrationfactory.cpp gui:kernel/qwindowsysteminterface.cpp
+    gui:text/windows/qwindowsfontengine.cpp gui:util/qpkmhandler.cpp
+    testlib:qteamcitylogger.cpp
+    widgets:accessible/qaccessiblewidgets.cpp widgets:dialogs/qfiledialog.cpp
+    plugins/platforms/windows:qwindowspointerhandler.cpp plugins/styles/windowsvista:qwindowsxpstyle.cpp
 )
 # Nor the platform plugins and helpers Windows never loads: Qt builds the minimal plugin and the framebuffer
 # helpers on every platform. And one header that relied on a left-out header for QHash includes it itself.
@@ -61,8 +78,20 @@ patch_source() {
         "$1/src/plugins/platforms/CMakeLists.txt"
     sed -i 's/^add_subdirectory(\(devicediscovery\|fbconvenience\))$/if(NOT WIN32)\n    &\nendif()/' \
         "$1/src/platformsupport/CMakeLists.txt"
+    local dir file
+    for dir in pcre2 zlib libpng; do
+        file=$1/src/3rdparty/$dir/CMakeLists.txt
+        grep -q '^set(CMAKE_UNITY_BUILD OFF)$' "$file" || sed -i '1i set(CMAKE_UNITY_BUILD OFF)' "$file"
+    done
+    for dir in $(printf '%s\n' "${unity_alone[@]%%:*}" | sort -u); do
+        file=$1/src/$dir/CMakeLists.txt
+        sed -i '/^# Compiled alone in a unity build$/,$d' "$file"
+        printf '# Compiled alone in a unity build\nset_source_files_properties(%s PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)\n' \
+            "$(printf '%s\n' "${unity_alone[@]}" | sed -n "s|^$dir:||p" | tr '\n' ' ')" >>"$file"
+    done
 }
-key=$(printf '%s\n' "$version" "${options[@]}" "$(cat cmake/mingw-w64.cmake)" "$(declare -f patch_source)" |
+key=$(printf '%s\n' "$version" "${options[@]}" "$(cat cmake/mingw-w64.cmake)" "$(declare -f patch_source)" \
+    "${unity_alone[@]}" |
     sha256sum | cut -c1-12)
 prefix="$cache/qt-$upstream-$key"
 
