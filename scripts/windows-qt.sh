@@ -141,7 +141,7 @@ run_logged "Qt for Windows: configuring" "$work/configure-$key.log" \
     cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$host_cmake" "${options[@]}"
 # A feature left out takes every feature that depends on it along (no slider, no scroll bar, and so no item
-# views). What the programs and their tests use must have survived, or the build would be 20 minutes wasted.
+# views). What the programs and their tests use must have survived, or the build would be 10 minutes wasted.
 needed=(widgets:filedialog widgets:listview widgets:listwidget widgets:treeview widgets:combobox widgets:spinbox
     widgets:textedit widgets:inputdialog widgets:messagebox widgets:menubar widgets:groupbox widgets:checkbox
     widgets:radiobutton widgets:lineedit widgets:label widgets:pushbutton widgets:buttongroup widgets:tooltip
