@@ -1,5 +1,6 @@
 // The linked-names window: groups, filter and Enter, IP links, copy, opening from a search row, and the command
 // line printing what "Copy all" copies.
+#include "ChildProgram.h"
 #include "DatabaseForm.h"
 #include "GuiTest.h"
 #include "LinkedNamesForm.h"
@@ -109,13 +110,14 @@ private slots:
         QCOMPARE(copied.count("\n2 names: "), 1);
 
         QProcess program;
+        const auto ended = qScopeGuard([&program] { child_program::end(program, 5000); }); // also after a failure
         program.start(MW_PROGRAM, {"--linked", QString::fromStdString(Declares::BanFilePath)});
-        QVERIFY(program.waitForFinished(60000));
+        QVERIFY(child_program::waitForEnd(program, 60000));
         QCOMPARE(program.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).remove('\r'), copied + '\n');
 
         program.start(MW_PROGRAM, {"--linked", dir.filePath("missing.txt")});
-        QVERIFY(program.waitForFinished(60000));
+        QVERIFY(child_program::waitForEnd(program, 60000));
         QVERIFY(program.exitCode() != 0);
         QVERIFY(program.readAllStandardOutput().isEmpty());
         QVERIFY(program.readAllStandardError().contains("cannot read the ban file"));

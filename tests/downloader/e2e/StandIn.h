@@ -1,6 +1,8 @@
 // Runs the stand-in game (or a recorder window) as a child process and reads what it received.
 #pragma once
 
+#include "ChildProgram.h"
+
 #include <QtCore>
 
 #include <stdexcept>
@@ -26,6 +28,7 @@ public:
         const QDeadlineTimer deadline(10000);
         while (!QFile::exists(ready)) {
             if (deadline.hasExpired() || process_.state() != QProcess::Running) {
+                close();
                 throw std::runtime_error("the stand-in game's window did not come up");
             }
             QCoreApplication::processEvents();
@@ -34,13 +37,8 @@ public:
     }
     ~StandIn() { close(); }
 
-    // Ends the program as the user closing the game would (QProcess kills it on destruction if it is still running).
-    void close() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            process_.waitForFinished(5000);
-        }
-    }
+    // Ends the program as the user closing the game would, or kills it if it does not end.
+    void close() { child_program::end(process_, 5000); }
 
     // One steady-clock time in nanoseconds per typed line, when the game handled it.
     QString stampsPath() const { return dir_.filePath("stamps.txt"); }
