@@ -23,13 +23,6 @@ using namespace std::chrono_literals;
 constexpr auto ActivationTimeout = 1000ms;
 constexpr auto PollInterval = 10ms;
 constexpr auto RequestInterval = 250ms;
-// The focus must still be there this much later: a program that grabs the foreground back at once
-// must not get the keys that follow.
-constexpr auto SettleTime = 40ms;
-// How long a send keeps watching the focus after its last key. The system hands a key to the window
-// that has the focus when it is read, not when it is sent: a focus lost meanwhile loses the keys still
-// on their way, and the send reports it at once rather than the activation of the next tick.
-constexpr auto DeliveryTime = 100ms;
 
 // An unassigned virtual key. Tapped while Alt or Win is held down, it keeps their release from
 // opening the game's menu or the Start menu, which would take the focus.
@@ -245,7 +238,7 @@ struct Win32WindowDriver::Impl {
                 nextRequest = Clock::now() + RequestInterval;
             }
             if (confirmed(target)) {
-                std::this_thread::sleep_for(SettleTime);
+                std::this_thread::sleep_for(WindowDriver::SettleTime);
                 if (confirmed(target)) {
                     activated = target;
                     remember(target);
@@ -389,7 +382,7 @@ struct Win32WindowDriver::Impl {
     }
 
     bool keepsFocus() {
-        const auto until = Clock::now() + DeliveryTime;
+        const auto until = Clock::now() + WindowDriver::DeliveryTime;
         for (;;) {
             if (!confirmed(activated)) {
                 return fail("the activated window lost the focus while the keys were on their way");

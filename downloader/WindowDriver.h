@@ -4,11 +4,20 @@
 // fake for tests.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 class WindowDriver {
 public:
+    // The focus must still be there this long after activation saw it: a program that grabs the
+    // focus back at once must not get the keys that follow.
+    static constexpr std::chrono::milliseconds SettleTime{40};
+    // How long a send keeps watching the focus after its last key. A window reads a key when it
+    // has the focus, not when the key was sent: a game that loses the focus while it reads the keys
+    // has lost them, and the send reports it at once rather than the next tick's activation.
+    static constexpr std::chrono::milliseconds DeliveryTime{100};
+
     // A window as the window system knows it (its handle on Windows, its id on X11); 0 is none.
     using WindowId = std::uintptr_t;
 

@@ -30,12 +30,6 @@ using namespace std::chrono_literals;
 // How long activation waits for the window manager to hand the game window the focus.
 constexpr auto ActivationTimeout = 1000ms;
 constexpr auto PollInterval = 10ms;
-// The focus must still be there this much later: a program that grabs the focus back at once must
-// not get the keys that follow.
-constexpr auto SettleTime = 40ms;
-// How long a send keeps watching the focus after its last key: a game that loses it while it reads
-// the keys is reported by the send, at once, and not by the activation of the next tick.
-constexpr auto DeliveryTime = 100ms;
 
 using x11keys::Stroke;
 
@@ -349,7 +343,7 @@ struct X11WindowDriver::Impl {
         const auto deadline = Clock::now() + ActivationTimeout;
         while (Clock::now() < deadline) {
             if (confirmed(target->activate, trap)) {
-                std::this_thread::sleep_for(SettleTime);
+                std::this_thread::sleep_for(WindowDriver::SettleTime);
                 if (confirmed(target->activate, trap)) {
                     activated = target->activate;
                     activatedId = target->named;
@@ -434,7 +428,7 @@ struct X11WindowDriver::Impl {
     // The keys are in the game's queue now. A game that loses the focus while it reads them has lost
     // the run all the same; watching for a while lets this send report it.
     bool keepsFocus(ErrorTrap& trap) {
-        const auto until = Clock::now() + DeliveryTime;
+        const auto until = Clock::now() + WindowDriver::DeliveryTime;
         for (;;) {
             if (!holdsFocus(activated) || trap.failed()) {
                 return fail("the activated window lost the focus while the keys were on their way");

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 #include <regex>
+#include <thread>
 #include <utility>
 
 namespace standin {
@@ -19,9 +20,9 @@ void appendLine(const std::string& path, const std::string& line) {
 
 bool parse(int argc, char** argv, Options& o) {
     const std::map<std::string, std::string*> values = {
-        {"--title", &o.title},    {"--logs", &o.logs},     {"--transcript", &o.transcript},
-        {"--ready", &o.ready},    {"--stamps", &o.stamps}, {"--desktop-title", &o.desktopTitle},
-        {"--retitle", &o.retitle}};
+        {"--title", &o.title},     {"--logs", &o.logs},         {"--transcript", &o.transcript},
+        {"--ready", &o.ready},     {"--stamps", &o.stamps},     {"--desktop-title", &o.desktopTitle},
+        {"--retitle", &o.retitle}, {"--focus-log", &o.focusLog}};
     const std::map<std::string, bool*> flags = {{"--iconic", &o.iconic},          {"--recorder", &o.recorder},
                                                 {"--steal-focus", &o.stealFocus}, {"--wine-desktop", &o.wineDesktop},
                                                 {"--unmanaged", &o.unmanaged},    {"--drop-focus", &o.dropFocus}};
@@ -36,6 +37,36 @@ bool parse(int argc, char** argv, Options& o) {
         }
     }
     return true;
+}
+
+std::int64_t now() {
+    // steady_clock: CLOCK_MONOTONIC on Linux, the performance counter on Windows, as the tests read them.
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void logDone(const Options& o, const std::string& what) {
+    appendLine(o.focusLog, what + " " + std::to_string(now()));
+}
+
+void watchFocus(const Options& o, const std::function<bool()>& holds) {
+    // The time before a look bounds a change after it from below, the time after it one before it from above.
+    std::int64_t lastLook = 0;
+    bool held = false;
+    bool first = true;
+    for (;;) {
+        const std::int64_t before = now();
+        const bool h = holds();
+        const std::int64_t after = now();
+        if (first || h != held) {
+            appendLine(o.focusLog,
+                       std::string(h ? "held " : "lost ") + std::to_string(lastLook) + " " + std::to_string(after));
+            held = h;
+            first = false;
+        }
+        lastLook = before;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void Chat::character(unsigned code) {
@@ -63,10 +94,7 @@ void Chat::ready() {
 }
 
 void Chat::line(const std::string& text) {
-    // steady_clock: CLOCK_MONOTONIC on Linux, the performance counter on Windows, as the timing program reads them.
-    appendLine(opt_.stamps, std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                               std::chrono::steady_clock::now().time_since_epoch())
-                                               .count()));
+    appendLine(opt_.stamps, std::to_string(now()));
     appendLine(opt_.transcript, text);
 
     static const std::regex listban(R"(\?listban -d( -\*)? #([0-9]{1,6}) ([0-9]{1,4}))");

@@ -10,9 +10,8 @@
 class StandIn {
 public:
     // Starts the program for a window titled as the command line's text up to the first " --", with the options that
-    // follow
-    // ("Continuum 1.0 --iconic"), adding --transcript, --logs, --ready and --stamps, and waits until the window can be
-    // found and activated (or, with --steal-focus, it holds the focus).
+    // follow ("Continuum 1.0 --iconic"), adding --transcript, --logs, --ready, --stamps and --focus-log, and waits
+    // until the window can be found and activated (or, with --steal-focus, it holds the focus).
     explicit StandIn(const QString& commandLine) {
         QStringList parts = commandLine.split(" --");
         QStringList options{"--title", parts.takeFirst()};
@@ -21,7 +20,7 @@ public:
         }
         const QString ready = dir_.filePath("ready");
         options << "--transcript" << logPath("transcript.txt") << "--logs" << dir_.path() << "--ready" << ready
-                << "--stamps" << stampsPath();
+                << "--stamps" << stampsPath() << "--focus-log" << logPath("focus.txt");
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(QStringLiteral(STAND_IN_GAME), options);
         process_.waitForStarted(5000); // if it did not start, the wait below fails at once
@@ -45,14 +44,18 @@ public:
     QString logPath(const QString& name) const { return dir_.filePath(name); }
 
     // The lines typed so far (or, for a recorder, the keys received).
-    QList<QByteArray> transcript() const {
-        QFile f(logPath("transcript.txt"));
+    QList<QByteArray> transcript() const { return linesOf("transcript.txt"); }
+    // When the window lost and took the focus, retitled itself or let the focus go (one "what time..." a line).
+    QList<QByteArray> focusLog() const { return linesOf("focus.txt"); }
+
+private:
+    QList<QByteArray> linesOf(const QString& name) const {
+        QFile f(logPath(name));
         QList<QByteArray> lines = f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>{""};
         lines.removeLast(); // after the last newline
         return lines;
     }
 
-private:
     QTemporaryDir dir_;
     QProcess process_;
 };

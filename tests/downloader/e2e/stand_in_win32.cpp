@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -27,9 +28,11 @@ LRESULT CALLBACK windowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         } else if (wp == VK_RETURN && chat->enter() == 2) {
             if (!opt.retitle.empty()) {
                 SetWindowTextA(w, opt.retitle.c_str());
+                standin::logDone(opt, "retitled");
             }
             if (opt.dropFocus) {
                 SetFocus(nullptr);
+                standin::logDone(opt, "dropped");
             }
         }
         break;
@@ -78,6 +81,9 @@ int main(int argc, char** argv) {
     if (opt.wineDesktop) {
         CreateWindowExA(0, "STATIC", opt.title.c_str(), WS_CHILD | WS_VISIBLE, 10, 10, 400, 260, top, nullptr,
                         cls.hInstance, nullptr);
+    }
+    if (opt.stealFocus) {
+        std::thread([top] { standin::watchFocus(opt, [top] { return GetForegroundWindow() == top; }); }).detach();
     }
     ShowWindow(top, opt.iconic ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
     if (opt.iconic) {

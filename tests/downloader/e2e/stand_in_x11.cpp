@@ -8,6 +8,7 @@
 #include <X11/keysym.h>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     if (!standin::parse(argc, argv, opt)) {
         return 2;
     }
+    XInitThreads(); // the focus watch has a connection and a thread of its own
     Display* dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr) {
         std::fprintf(stderr, "stand_in_game: cannot open display\n");
@@ -81,6 +83,18 @@ int main(int argc, char** argv) {
                                        CopyFromParent, CWOverrideRedirect, &unmanaged);
     if (opt.dropFocus) {
         XMapWindow(dpy, aside);
+    }
+
+    if (opt.stealFocus) {
+        std::thread([top, &opt] {
+            Display* own = XOpenDisplay(nullptr);
+            standin::watchFocus(opt, [own, top] {
+                Window focus = None;
+                int revert = 0;
+                XGetInputFocus(own, &focus, &revert);
+                return focus == top;
+            });
+        }).detach();
     }
 
     const Atom wmState = XInternAtom(dpy, "WM_STATE", False);
@@ -119,13 +133,16 @@ int main(int argc, char** argv) {
                 if (chat.enter() == 2) {
                     if (!opt.retitle.empty()) {
                         setTitle(dpy, top, opt.retitle);
+                        XSync(dpy, False);
+                        standin::logDone(opt, "retitled");
                     }
                     if (opt.dropFocus) {
                         // To a window of its own that the window manager does not know: focus on no window
                         // at all would make the window manager hand it straight back.
                         XSetInputFocus(dpy, aside, RevertToNone, CurrentTime);
+                        XSync(dpy, False);
+                        standin::logDone(opt, "dropped");
                     }
-                    XFlush(dpy);
                 }
             } else {
                 for (int i = 0; i < n; ++i) {

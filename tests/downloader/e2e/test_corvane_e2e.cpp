@@ -14,6 +14,8 @@
 #include <QtWidgets>
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -34,6 +36,39 @@ QList<QByteArray> runCommands(bool network) {
         out << "?listban -d " + all + "#" + QByteArray::number(start) + " 100";
     return out << "?log";
 }
+
+qint64 nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The real driver, noting when each call began (steady-clock nanoseconds, as the stand-ins note theirs).
+class TimedDriver : public WindowDriver {
+public:
+    struct Call {
+        qint64 start;
+        bool send;
+        std::string keys;
+    };
+
+    WindowId activateWindow(const std::string& title) override {
+        calls.push_back({nowNs(), false, {}});
+        return real.activateWindow(title);
+    }
+    bool reactivateWindow(WindowId window, const std::string& title) override {
+        calls.push_back({nowNs(), false, {}});
+        return real.reactivateWindow(window, title);
+    }
+    bool sendKeys(WindowId window, const std::string& keys) override {
+        calls.push_back({nowNs(), true, keys});
+        return real.sendKeys(window, keys);
+    }
+
+    std::vector<Call> calls;
+
+private:
+    PlatformWindowDriver real;
+};
 
 // Form1 on the real driver, with fast timers; records its message boxes as "title: text".
 class Harness {
@@ -56,10 +91,68 @@ public:
                !form.findChild<QTimer*>("ZoneKeysTimer")->isActive();
     }
 
-    PlatformWindowDriver driver;
+    TimedDriver driver;
     Form1 form;
     QStringList messages;
 };
+
+constexpr qint64 nanoseconds(std::chrono::milliseconds ms) {
+    return std::chrono::nanoseconds(ms).count();
+}
+
+// Whether a focus thief held the focus before Corvane's last look (no earlier than lastLook) and always
+// took it back before Corvane could trust it: activation trusts the focus only when it still holds SettleTime after
+// it was seen. The thief's log bounds each time without it, from the last look that saw it held to the first that
+// saw it held again. Empty when the thief was fast enough, else why not.
+QString thiefTooSlow(const QList<QByteArray>& log, qint64 lastLook) {
+    qint64 lostSince = -1;
+    qint64 longest = 0;
+    bool held = false; // before it first held the focus, the thief had nothing to take back
+    for (const QByteArray& line : log) {
+        const auto f = line.split(' ');
+        if (f.size() != 3 || (f[0] != "held" && f[0] != "lost"))
+            return "the thief's focus log is unreadable at \"" + QString::fromLatin1(line) + "\"";
+        if (f[0] == "lost") {
+            lostSince = held ? f[1].toLongLong() : -1;
+            continue;
+        }
+        if (!held && f[2].toLongLong() >= lastLook)
+            return "the thief came after Corvane's last look";
+        if (lostSince >= 0)
+            longest = std::max(longest, f[2].toLongLong() - lostSince);
+        lostSince = -1;
+        held = true;
+    }
+    if (lostSince >= 0)
+        return "the thief did not take the focus back";
+    if (longest >= nanoseconds(WindowDriver::SettleTime))
+        return QString("the thief was without the focus for up to %1 ms").arg(double(longest) / 1e6, 0, 'f', 1);
+    return {};
+}
+
+// Whether the game let the focus go, or took another caption, on its second line before Corvane looked again: a
+// send watches the focus for DeliveryTime after its keys, and the next tick's activation checks the caption.
+QString gameTooSlow(const QList<QByteArray>& log, const std::vector<TimedDriver::Call>& calls) {
+    const auto f = log.isEmpty() ? QList<QByteArray>{} : log.last().split(' ');
+    if (f.size() != 2)
+        return "the game noted no reaction to its second line";
+    const qint64 done = f[1].toLongLong();
+    auto call = calls.begin();
+    for (int enters = 0; call != calls.end(); ++call) {
+        if (call->send && call->keys == "{ENTER}" && ++enters == 2)
+            break;
+    }
+    if (call == calls.end())
+        return "Corvane sent no second Return";
+    qint64 look = call->start + nanoseconds(WindowDriver::DeliveryTime);
+    if (f[0] != "dropped") {
+        const auto next = std::find_if(call, calls.end(), [](const TimedDriver::Call& c) { return !c.send; });
+        look = next == calls.end() ? std::numeric_limits<qint64>::max() : next->start;
+    }
+    if (done >= look)
+        return QString("the game was %1 ms late for Corvane's look").arg(double(done - look) / 1e6, 0, 'f', 1);
+    return {};
+}
 
 // Commands that together use every character a run types, sent as a run sends them.
 const QStringList Sample = {
@@ -203,6 +296,9 @@ private slots:
     // The run stops with the activation error, shown once, by the tick that failed, and types nothing into the other
     // window; the game received the first commands of the run only (none with a thief from the start, exactly two
     // where the game itself ends the run at command 2).
+    // That holds when the other program reacts before Corvane looks again, which a busy machine may delay; the
+    // programs' logs tell. When it did not, Corvane rightly found the game holding the focus, and the row checks what
+    // must hold under any load: no key in the other window, and one message, true to what the game received.
     void runInterrupted_data() {
         QTest::addColumn<QString>("game");
         QTest::addColumn<QString>("other");
@@ -238,18 +334,40 @@ private slots:
         } else if (!window) {
             window = std::make_unique<StandIn>(other);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!h.messages.empty(), 60000);
         QTest::qWait(3 * FastIntervalMs);
         // First what the other window got, so that keys typed into the wrong window are what a failure shows.
         QCOMPARE(window->transcript().join(' '), QByteArray());
         QCOMPARE(h.messages.size(), 1);
-        QVERIFY2(h.messages[0].startsWith("Corvane Error: ERROR : The program could not activate"),
-                 qPrintable(h.messages[0]));
         QVERIFY(h.timersStopped());
-        QCOMPARE(h.form.findChild<QLabel*>("StatusLabel")->text(), "Status : Waiting.....");
+        QString late;
+        if (how == ThiefFirst || how == ThiefMidRun) {
+            const auto log = window->focusLog();
+            QVERIFY2(std::any_of(log.begin(), log.end(), [](const QByteArray& l) { return l.startsWith("held "); }),
+                     "the thief never noted holding the focus");
+            // A send's last look is at least DeliveryTime after it began, an activation's SettleTime.
+            const auto& last = h.driver.calls.back();
+            late = thiefTooSlow(
+                log, last.start + nanoseconds(last.send ? WindowDriver::DeliveryTime : WindowDriver::SettleTime));
+        } else if (how == GameEnds) {
+            late = gameTooSlow(continuum.focusLog(), h.driver.calls);
+        }
+        const auto commands = runCommands(how == GameCloses);
+        const bool error = h.messages[0].startsWith("Corvane Error: ERROR : The program could not activate");
+        if (error) {
+            QCOMPARE(h.form.findChild<QLabel*>("StatusLabel")->text(), "Status : Waiting.....");
+        } else {
+            QVERIFY2(!late.isEmpty(), qPrintable(h.messages[0]));
+            qInfo("%s: the run went through, as it should then", qPrintable(late));
+            QVERIFY2(h.messages[0].startsWith("Download complete:"), qPrintable(h.messages[0]));
+            QTRY_COMPARE_WITH_TIMEOUT(continuum.transcript(), commands, 5000);
+        }
         const auto lines = continuum.transcript();
-        QVERIFY(lines.size() < 33 && (how != ThiefFirst || lines.isEmpty()) && (how != GameEnds || lines.size() == 2));
-        QVERIFY2(lines == runCommands(how == GameCloses).mid(0, lines.size()), lines.join('|').constData());
+        QVERIFY2(lines == commands.mid(0, lines.size()), lines.join('|').constData());
+        // A thief that comes while the last Return is on its way ends the run after the game got every line.
+        if (late.isEmpty())
+            QVERIFY((how == ThiefMidRun || lines.size() < 33) && (how != ThiefFirst || lines.isEmpty()) &&
+                    (how != GameEnds || lines.size() == 2));
     }
 
 private:
