@@ -39,12 +39,6 @@ bool parse(int argc, char** argv, Options& o) {
     return true;
 }
 
-std::int64_t now() {
-    // steady_clock: CLOCK_MONOTONIC on Linux, the performance counter on Windows, as the tests read them.
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 void logDone(const Options& o, const std::string& what) {
     appendLine(o.focusLog, what + " " + std::to_string(now()));
 }

@@ -19,6 +19,7 @@
 // Windows, as the tests read them).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -37,7 +38,12 @@ struct Options {
 // False, with a message, on an unknown option.
 bool parse(int argc, char** argv, Options& options);
 
-std::int64_t now();
+// Steady-clock nanoseconds: CLOCK_MONOTONIC on Linux, the performance counter on Windows, so that the stand-ins'
+// times and a test's compare.
+inline std::int64_t now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // Writes "what T" to the focus log, T the time now: call it once the action is done.
 void logDone(const Options& options, const std::string& what);

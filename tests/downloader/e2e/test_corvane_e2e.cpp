@@ -5,6 +5,7 @@
 #include "Declares.h"
 #include "FixtureBans.h"
 #include "Form1.h"
+#include "GameChat.h"
 #include "Keyboard.h"
 #include "Messages.h"
 #include "PlatformWindowDriver.h"
@@ -37,11 +38,6 @@ QList<QByteArray> runCommands(bool network) {
     return out << "?log";
 }
 
-qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // The real driver, noting when each call began (steady-clock nanoseconds, as the stand-ins note theirs).
 class TimedDriver : public WindowDriver {
 public:
@@ -52,15 +48,15 @@ public:
     };
 
     WindowId activateWindow(const std::string& title) override {
-        calls.push_back({nowNs(), false, {}});
+        calls.push_back({standin::now(), false, {}});
         return real.activateWindow(title);
     }
     bool reactivateWindow(WindowId window, const std::string& title) override {
-        calls.push_back({nowNs(), false, {}});
+        calls.push_back({standin::now(), false, {}});
         return real.reactivateWindow(window, title);
     }
     bool sendKeys(WindowId window, const std::string& keys) override {
-        calls.push_back({nowNs(), true, keys});
+        calls.push_back({standin::now(), true, keys});
         return real.sendKeys(window, keys);
     }
 
